@@ -1,0 +1,3 @@
+# Cross toolchain: 64-bit Windows via mingw-w64 (posix thread model).
+set(TQ_MINGW_TRIPLE x86_64-w64-mingw32)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-common.cmake)
