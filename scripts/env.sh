@@ -8,7 +8,9 @@
 #   "$WINE" build/tests/foo.exe
 
 export TQ_CACHE="${TQ_CACHE:-$HOME/.cache/tqvornstart}"
-export WINEPREFIX="$TQ_CACHE/wineprefix"
+# TQ_WINEPREFIX gives a separate prefix (and so a separate wineserver with its own
+# named objects) to test runs that must not meet, e.g. two checkouts at once.
+export WINEPREFIX="${TQ_WINEPREFIX:-$TQ_CACHE/wineprefix}"
 export WINEARCH=win64
 # Only the 64-bit loader exists here; the generic "wine" wrapper prefers a 32-bit one.
 export WINELOADER=/usr/lib/wine/wine64
