@@ -54,9 +54,11 @@ void CallerCost(unsigned threads) {
     for (unsigned t = 0; t < threads; ++t) {
         workers.emplace_back([&, t] { results[t] = TimeCalls(t, kBatches, kPerBatch); });
     }
-    for (auto& worker : workers) worker.join();
+    for (auto& worker : workers)
+        worker.join();
     std::vector<double> all;
-    for (const auto& r : results) all.insert(all.end(), r.begin(), r.end());
+    for (const auto& r : results)
+        all.insert(all.end(), r.begin(), r.end());
     std::sort(all.begin(), all.end());
     std::printf("TraceEvent from %u thread(s): median %.3f us, p90 %.3f us, p99 %.3f us per call\n",
                 threads, Median(all), all[all.size() * 9 / 10], all[all.size() * 99 / 100]);
