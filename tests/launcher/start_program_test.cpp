@@ -5,6 +5,9 @@
 #include <filesystem>
 
 #include "diag/log_file_name.h"
+#include "launcher/launch_token.h"
+#include "launcher/named_mutex_guard.h"
+#include "tests/launcher/message_box_reader.h"
 #include "tests/support/test_support.h"
 
 namespace tqtest {
@@ -20,6 +23,23 @@ bool Exists(const std::wstring& path) {
 
 DWORD RunProgram(const std::wstring& exe) {
     return RunAndWait(exe);
+}
+
+const std::wstring kAlreadyRunningText = L"２重起動はできません！！";
+
+std::wstring LogInitFailedText(int errorCode) {
+    return L"ログの初期化に失敗しました。 (ErrorCode:" + std::to_wstring(errorCode) +
+           L")\n\nプログラムを終了します";
+}
+
+// A refusal shows one box with a single OK button. (Wine does not mark an
+// MB_TOPMOST box WS_EX_TOPMOST, so the style is checked on the catalogue.)
+void ExpectRefusalBox(const BoxedRun& run, const wchar_t* caption, const std::wstring& text) {
+    EXPECT_EQ(run.exitCode, kRefused);
+    ASSERT_TRUE(run.box.found) << "no message box";
+    EXPECT_EQ(run.box.caption, caption);
+    EXPECT_EQ(run.box.text, text);
+    EXPECT_EQ(run.box.visibleButtons, 1);
 }
 
 class StartProgramTest : public ::testing::Test {
@@ -70,20 +90,69 @@ TEST_F(StartProgramTest, RefusesBesideTheMainApplicationOrAnotherCopy) {
     for (const wchar_t* name : {L"Global\\VornMain", L"Global\\VornStart"}) {
         HANDLE held = CreateMutexW(nullptr, FALSE, name);
         ASSERT_NE(held, nullptr);
-        EXPECT_EQ(RunProgram(exe), kRefused) << Narrow(name);
+        const BoxedRun run = RunAnsweringBox(exe);
         CloseHandle(held);
-        EXPECT_FALSE(Exists(install.Join(L"UserData"))) << Narrow(name);
+        SCOPED_TRACE(Narrow(name));
+        ExpectRefusalBox(run, L"C0000005", kAlreadyRunningText);
+        EXPECT_FALSE(Exists(install.Join(L"UserData")));
     }
+}
+
+// The main application's stand-in, started with a fresh token, holds its
+// mutex while its window is up.
+TEST_F(StartProgramTest, RefusesWhileTheMainApplicationRuns) {
+    const std::wstring standIn = install.Join(L"tqVornMain.exe");
+    ASSERT_TRUE(
+        CopyFileW((ExecutableFolder() + L"\\tqVornMain.exe").c_str(), standIn.c_str(), TRUE));
+    std::string token;
+    ASSERT_TRUE(ncApp::BuildLaunchToken(token));
+    ChildProcess main;
+    ASSERT_TRUE(main.Start(standIn, L"\"" + std::wstring(token.begin(), token.end()) + L"\""));
+    HWND window = nullptr;
+    for (int i = 0; i < 300 && window == nullptr; ++i) {
+        Sleep(50);
+        window = FindTopWindowOf(main.pid(), L"tqMainStandIn");
+    }
+    ASSERT_NE(window, nullptr) << "the stand-in did not come up";
+    ASSERT_TRUE(ncApp::NamedMutexExists(L"Global\\VornMain"));
+
+    ExpectRefusalBox(RunAnsweringBox(exe), L"C0000005", kAlreadyRunningText);
+    EXPECT_FALSE(Exists(install.Join(L"UserData")));
+
+    // The refusal left the main application alone.
+    EXPECT_EQ(WaitForSingleObject(main.handle(), 0), static_cast<DWORD>(WAIT_TIMEOUT));
+    PostMessageW(window, WM_CLOSE, 0, 0);
+    EXPECT_EQ(main.Wait(30'000), 0u);
+}
+
+// The first copy is held in its own start-up box (its installation has a
+// stray probe file) while holding its mutex; a second copy elsewhere must be
+// refused without disturbing it.
+TEST_F(StartProgramTest, SecondCopyIsRefusedWhileTheFirstRuns) {
+    ASSERT_TRUE(WriteFileBytes(install.Join(L"~check.tmp"), ""));
+    ChildProcess first;
+    ASSERT_TRUE(first.Start(exe, {}));
+
+    TempFolder otherInstall{L"start2"};
+    const std::wstring second = otherInstall.Join(L"tqVornStart.exe");
+    ASSERT_TRUE(CopyFileW(exe.c_str(), second.c_str(), TRUE));
+    const SeenBox firstBox = AnswerBoxOf(first.pid(), IDOK, 30'000, first.handle(), [&] {
+        ExpectRefusalBox(RunAnsweringBox(second), L"C0000005", kAlreadyRunningText);
+        EXPECT_FALSE(Exists(otherInstall.Join(L"UserData")));
+    });
+    EXPECT_TRUE(firstBox.found);
+    EXPECT_EQ(firstBox.caption, L"C0000003");
+    EXPECT_EQ(first.Wait(30'000), kRefused);
 }
 
 TEST_F(StartProgramTest, RunLogThatCannotOpenRefusesTheStart) {
     std::filesystem::create_directories(LogFile());  // a folder in the file's place
-    EXPECT_EQ(RunProgram(exe), kRefused);
+    ExpectRefusalBox(RunAnsweringBox(exe), L"C0000003", LogInitFailedText(20));
 }
 
 TEST_F(StartProgramTest, ProbeFileInTheInstallationRefusesTheStart) {
     ASSERT_TRUE(WriteFileBytes(install.Join(L"~check.tmp"), ""));
-    EXPECT_EQ(RunProgram(exe), kRefused);
+    ExpectRefusalBox(RunAnsweringBox(exe), L"C0000003", LogInitFailedText(13));
     EXPECT_FALSE(Exists(install.Join(L"UserData")));
 }
 
@@ -97,7 +166,7 @@ TEST(StartProgramLocked, UnwritableInstallationRefusesTheStartAndTouchesNothing)
     const std::wstring locked = WindowsPathFromUnix(Narrow(lockedUnix));
     const std::wstring exe = locked + L"\\tqVornStart.exe";
     ASSERT_TRUE(Exists(exe));
-    EXPECT_EQ(RunProgram(exe), kRefused);
+    ExpectRefusalBox(RunAnsweringBox(exe), L"C0000003", LogInitFailedText(13));
     EXPECT_FALSE(Exists(locked + L"\\UserData"));
     EXPECT_FALSE(Exists(locked + L"\\~check.tmp"));
 }
