@@ -286,7 +286,8 @@ bool DrawProgressClass::EnsureTextFormats() {
             static_cast<DWRITE_FONT_STYLE>(style.style),
             static_cast<DWRITE_FONT_STRETCH>(style.stretch), style.size, style.locale.c_str(), out);
     };
-    if (FAILED(create(statusStyle, &statusFormat)) || FAILED(create(percentStyle, &percentFormat))) {
+    if (FAILED(create(statusStyle, &statusFormat)) ||
+        FAILED(create(percentStyle, &percentFormat))) {
         ReleaseAndClear(statusFormat);
         ReleaseAndClear(percentFormat);
         errorCode = kErrorTextFormat;
@@ -307,7 +308,8 @@ bool DrawProgressClass::EnsureResources(ID2D1RenderTarget* target) {
             return false;
         }
     }
-    if (statusBrush == nullptr && FAILED(target->CreateSolidColorBrush(statusColor, &statusBrush))) {
+    if (statusBrush == nullptr &&
+        FAILED(target->CreateSolidColorBrush(statusColor, &statusBrush))) {
         statusBrush = nullptr;
         return false;
     }
@@ -328,9 +330,10 @@ void DrawProgressClass::Draw(ID2D1RenderTarget* target) {
         return;
     }
     const RectF& track = layout.trackSource;
-    target->DrawBitmap(skinBitmap, D2D1::RectF(x, y, x + width, y + height), 1.0f,
-                       D2D1_BITMAP_INTERPOLATION_MODE_LINEAR,
-                       D2D1::RectF(track.x, track.y, track.x + track.width, track.y + track.height));
+    target->DrawBitmap(
+        skinBitmap, D2D1::RectF(x, y, x + width, y + height), 1.0f,
+        D2D1_BITMAP_INTERPOLATION_MODE_LINEAR,
+        D2D1::RectF(track.x, track.y, track.x + track.width, track.y + track.height));
 
     ProgressDisplay display = CurrentDisplay();
     float f = static_cast<float>(ClampFraction(display.fraction));
@@ -339,7 +342,8 @@ void DrawProgressClass::Draw(ID2D1RenderTarget* target) {
         const RectF& fill = layout.fillSource;
         target->DrawBitmap(
             skinBitmap,
-            D2D1::RectF(x + area.x, y + area.y, x + area.x + f * area.width, y + area.y + area.height),
+            D2D1::RectF(x + area.x, y + area.y, x + area.x + f * area.width,
+                        y + area.y + area.height),
             1.0f, D2D1_BITMAP_INTERPOLATION_MODE_LINEAR,
             D2D1::RectF(fill.x, fill.y, fill.x + f * fill.width, fill.y + fill.height));
     }
@@ -348,10 +352,10 @@ void DrawProgressClass::Draw(ID2D1RenderTarget* target) {
         if (text.empty()) {
             return;
         }
-        target->DrawText(text.c_str(), static_cast<UINT32>(text.size()), format,
-                         D2D1::RectF(x + area.x, y + area.y, x + area.x + area.width,
-                                     y + area.y + area.height),
-                         brush, D2D1_DRAW_TEXT_OPTIONS_NONE, DWRITE_MEASURING_MODE_NATURAL);
+        target->DrawText(
+            text.c_str(), static_cast<UINT32>(text.size()), format,
+            D2D1::RectF(x + area.x, y + area.y, x + area.x + area.width, y + area.y + area.height),
+            brush, D2D1_DRAW_TEXT_OPTIONS_NONE, DWRITE_MEASURING_MODE_NATURAL);
     };
     drawText(display.status, statusFormat, layout.statusArea, statusBrush);
     drawText(display.percent, percentFormat, layout.percentArea, percentBrush);

@@ -141,8 +141,8 @@ LRESULT WinBaseClass::RouteButtonDown(bool left, WPARAM wParam, LPARAM lParam) {
     DrawBaseClass* hit = HitTestElements(px, py);
     if (hit == nullptr) {
         LRESULT result = 0;
-        bool handled = left ? OnLButtonDown(wParam, lParam, &result)
-                            : OnRButtonDown(wParam, lParam, &result);
+        bool handled =
+            left ? OnLButtonDown(wParam, lParam, &result) : OnRButtonDown(wParam, lParam, &result);
         return HookOrDefault(handled, result, left ? WM_LBUTTONDOWN : WM_RBUTTONDOWN, wParam,
                              lParam);
     }
@@ -184,7 +184,8 @@ LRESULT WinBaseClass::RouteButtonUp(bool left, WPARAM wParam, LPARAM lParam) {
         pressedElement->OnStateChanged();
         pressedElement->Invalidate();
     }
-    bool upHandled = left ? pressedElement->OnLButtonUp(px, py) : pressedElement->OnRButtonUp(px, py);
+    bool upHandled =
+        left ? pressedElement->OnLButtonUp(px, py) : pressedElement->OnRButtonUp(px, py);
     if (upHandled || (hit == pressedElement && pressedElement->OnClick(left ? 0 : 1))) {
         Notify(pressedElement);
     }

@@ -66,8 +66,8 @@ bool InitGraphics() {
     if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {
         return Fail(kErrorComInit, 2);
     }
-    if (FAILED(D2D1CreateFactory(D2D1_FACTORY_TYPE_SINGLE_THREADED, __uuidof(ID2D1Factory),
-                                 nullptr, reinterpret_cast<void**>(&context.d2dFactory)))) {
+    if (FAILED(D2D1CreateFactory(D2D1_FACTORY_TYPE_SINGLE_THREADED, __uuidof(ID2D1Factory), nullptr,
+                                 reinterpret_cast<void**>(&context.d2dFactory)))) {
         context.d2dFactory = nullptr;
         return Fail(kErrorD2dFactory, 3);
     }

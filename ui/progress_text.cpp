@@ -57,22 +57,24 @@ ProgressDisplay DisplayFor(ProgressState state, std::uint64_t current, std::uint
                            double frozenFraction, std::wstring_view message,
                            std::uint8_t countFormat) {
     switch (state) {
-    case ProgressState::Counting:
-        return {CountText(current, countFormat) + L" / " + CountText(total, countFormat),
+        case ProgressState::Counting:
+            return {
+                CountText(current, countFormat) + L" / " + CountText(total, countFormat),
                 total == 0 ? std::wstring(kNoPercent) : PercentText(CountFraction(current, total)),
                 CountFraction(current, total)};
-    case ProgressState::NoUpdate:
-        return {L"更新なし", kNoPercent, 0.0};
-    case ProgressState::Cancelled:
-        return {L"キャンセルしました", kNoPercent, 0.0};
-    case ProgressState::Done:
-        return {L"完了しました", L"100.0%", 1.0};
-    case ProgressState::Preparing:
-        return {L"準備中です...", L"0.0%", 0.0};
-    case ProgressState::Error:
-        return {L"エラーが発生しました", PercentText(frozenFraction), ClampFraction(frozenFraction)};
-    case ProgressState::Message:
-        return {std::wstring(message), kNoPercent, 0.0};
+        case ProgressState::NoUpdate:
+            return {L"更新なし", kNoPercent, 0.0};
+        case ProgressState::Cancelled:
+            return {L"キャンセルしました", kNoPercent, 0.0};
+        case ProgressState::Done:
+            return {L"完了しました", L"100.0%", 1.0};
+        case ProgressState::Preparing:
+            return {L"準備中です...", L"0.0%", 0.0};
+        case ProgressState::Error:
+            return {L"エラーが発生しました", PercentText(frozenFraction),
+                    ClampFraction(frozenFraction)};
+        case ProgressState::Message:
+            return {std::wstring(message), kNoPercent, 0.0};
     }
     return {};
 }

@@ -25,18 +25,27 @@ const std::array<TextStyle, kTextStyleCount>& BuiltInTextStyles() {
     // A function-local static: built once, thread-safe by the language.
     static const std::array<TextStyle, kTextStyleCount> styles = {
         Style(L"Yu Gothic UI", 13.5f, 400, 5),  // 0: tooltips
-        Style(L"Yu Gothic UI", 12.0f, 400, 5),  Style(L"Yu Gothic UI", 13.5f, 400, 5),
-        Style(L"Yu Gothic UI", 10.0f, 400, 5),  Style(L"Yu Gothic UI", 18.0f, 600, 5),
-        Style(L"Yu Gothic UI", 16.0f, 400, 5),  Style(L"Yu Gothic UI", 9.0f, 400, 5),
-        Style(L"Yu Gothic UI", 10.0f, 400, 5),  Style(L"Yu Gothic UI", 11.0f, 400, 5),
+        Style(L"Yu Gothic UI", 12.0f, 400, 5),
+        Style(L"Yu Gothic UI", 13.5f, 400, 5),
+        Style(L"Yu Gothic UI", 10.0f, 400, 5),
+        Style(L"Yu Gothic UI", 18.0f, 600, 5),
+        Style(L"Yu Gothic UI", 16.0f, 400, 5),
+        Style(L"Yu Gothic UI", 9.0f, 400, 5),
+        Style(L"Yu Gothic UI", 10.0f, 400, 5),
+        Style(L"Yu Gothic UI", 11.0f, 400, 5),
         Style(L"Yu Gothic UI", 12.0f, 400, 5),  // 9: progress status text
-        Style(L"Yu Gothic UI", 12.0f, 700, 5),  Style(L"Yu Gothic UI", 12.5f, 700, 9),
-        Style(L"Yu Gothic UI", 13.0f, 400, 5),  Style(L"Yu Gothic UI", 13.0f, 700, 5),
-        Style(L"Yu Gothic UI", 13.0f, 700, 7),  Style(L"Yu Gothic UI", 13.5f, 400, 5),
+        Style(L"Yu Gothic UI", 12.0f, 700, 5),
+        Style(L"Yu Gothic UI", 12.5f, 700, 9),
+        Style(L"Yu Gothic UI", 13.0f, 400, 5),
+        Style(L"Yu Gothic UI", 13.0f, 700, 5),
+        Style(L"Yu Gothic UI", 13.0f, 700, 7),
+        Style(L"Yu Gothic UI", 13.5f, 400, 5),
         Style(L"Yu Gothic UI", 16.0f, 700, 5),
         Style(L"MS Gothic", 12.0f, 400, 5),  // 17: progress percentage text
-        Style(L"MS Gothic", 13.0f, 400, 5),     Style(L"Yu Gothic UI", 14.0f, 400, 5),
-        Style(L"Yu Gothic UI", 16.0f, 400, 5),  Style(L"MS Gothic", 11.0f, 400, 5),
+        Style(L"MS Gothic", 13.0f, 400, 5),
+        Style(L"Yu Gothic UI", 14.0f, 400, 5),
+        Style(L"Yu Gothic UI", 16.0f, 400, 5),
+        Style(L"MS Gothic", 11.0f, 400, 5),
         Style(L"MS Gothic", 10.0f, 400, 5),
     };
     return styles;

@@ -17,7 +17,7 @@ inline constexpr std::uint32_t kTextStyleCount = 23;
 
 struct TextStyle {
     std::wstring family;
-    float size = 14.0f;        // device-independent units, equal to pixels
+    float size = 14.0f;         // device-independent units, equal to pixels
     std::int32_t weight = 400;  // DWRITE_FONT_WEIGHT
     std::int32_t style = 0;     // DWRITE_FONT_STYLE, 2 is italic
     std::int32_t stretch = 5;   // DWRITE_FONT_STRETCH

@@ -33,10 +33,10 @@ bool ToolTipHost::CreateToolTipWindow(HWND owner) {
         return ownerHwnd == owner;
     }
     ownerHwnd = owner;
-    toolTipHwnd = CreateWindowExW(WS_EX_NOACTIVATE, TOOLTIPS_CLASSW, nullptr,
-                                  WS_POPUP | TTS_ALWAYSTIP, CW_USEDEFAULT, CW_USEDEFAULT,
-                                  CW_USEDEFAULT, CW_USEDEFAULT, owner, nullptr,
-                                  ncApp::Context().instance, nullptr);
+    toolTipHwnd =
+        CreateWindowExW(WS_EX_NOACTIVATE, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP,
+                        CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, owner, nullptr,
+                        ncApp::Context().instance, nullptr);
     if (toolTipHwnd == nullptr) {
         ownerHwnd = nullptr;
         return false;
@@ -122,7 +122,8 @@ void ToolTipHost::RemoveTool(std::uint32_t id) {
 void ToolTipHost::RemoveAllTools() {
     if (HasLiveWindow()) {
         for (auto& entry : tools) {
-            SendMessageW(toolTipHwnd, TTM_DELTOOLW, 0, reinterpret_cast<LPARAM>(&entry.second.info));
+            SendMessageW(toolTipHwnd, TTM_DELTOOLW, 0,
+                         reinterpret_cast<LPARAM>(&entry.second.info));
         }
     }
     tools.clear();

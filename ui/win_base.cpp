@@ -137,81 +137,82 @@ LRESULT WinBaseClass::Dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
         return 0;
     }
     switch (message) {
-    case WM_CREATE:
-        return HandleCreate(reinterpret_cast<CREATESTRUCTW*>(lParam));
-    case WM_CLOSE:
-        return HandleClose();
-    case WM_DESTROY:
-        ncDiag::TraceInput(0, hwnd, -1, ncDiag::kInputWindowDestroyed, 0);
-        inputState = 2;
-        OnDestroy();
-        if (registry != nullptr && registered) {
-            UnregisterWindow(hwnd);
-            registered = false;
+        case WM_CREATE:
+            return HandleCreate(reinterpret_cast<CREATESTRUCTW*>(lParam));
+        case WM_CLOSE:
+            return HandleClose();
+        case WM_DESTROY:
+            ncDiag::TraceInput(0, hwnd, -1, ncDiag::kInputWindowDestroyed, 0);
+            inputState = 2;
+            OnDestroy();
+            if (registry != nullptr && registered) {
+                UnregisterWindow(hwnd);
+                registered = false;
+            }
+            return 0;
+        case WM_COMMAND:
+            return HandleCommand(wParam, lParam);
+        case WM_KEYDOWN:
+            return HandleKeyDown(wParam, lParam);
+        case WM_SYSCOMMAND:
+            return HandleSysCommand(wParam, lParam);
+        case WM_ACTIVATE: {
+            LRESULT result = 0;
+            return HookOrDefault(OnActivate(wParam, lParam, &result), result, message, wParam,
+                                 lParam);
         }
-        return 0;
-    case WM_COMMAND:
-        return HandleCommand(wParam, lParam);
-    case WM_KEYDOWN:
-        return HandleKeyDown(wParam, lParam);
-    case WM_SYSCOMMAND:
-        return HandleSysCommand(wParam, lParam);
-    case WM_ACTIVATE: {
-        LRESULT result = 0;
-        return HookOrDefault(OnActivate(wParam, lParam, &result), result, message, wParam, lParam);
-    }
-    case WM_KILLFOCUS:
-        SetFocusElement(nullptr);
-        return DefWindowProcW(hwnd, message, wParam, lParam);
-    case WM_GETMINMAXINFO:
-        OnGetMinMaxInfo(reinterpret_cast<MINMAXINFO*>(lParam));
-        return 0;
-    case WM_INPUT_READY:
-        readyPosted = false;
-        if (inputState == 0 && inputEnabled) {
-            inputState = 1;
+        case WM_KILLFOCUS:
+            SetFocusElement(nullptr);
+            return DefWindowProcW(hwnd, message, wParam, lParam);
+        case WM_GETMINMAXINFO:
+            OnGetMinMaxInfo(reinterpret_cast<MINMAXINFO*>(lParam));
+            return 0;
+        case WM_INPUT_READY:
+            readyPosted = false;
+            if (inputState == 0 && inputEnabled) {
+                inputState = 1;
+            }
+            return 0;
+        case WM_PAINT: {
+            PAINTSTRUCT paint;
+            BeginPaint(hwnd, &paint);
+            EndPaint(hwnd, &paint);
+            EnsureRenderTarget();
+            if (renderTarget != nullptr) {
+                PaintContent();
+            }
+            return 0;
         }
-        return 0;
-    case WM_PAINT: {
-        PAINTSTRUCT paint;
-        BeginPaint(hwnd, &paint);
-        EndPaint(hwnd, &paint);
-        EnsureRenderTarget();
-        if (renderTarget != nullptr) {
-            PaintContent();
-        }
-        return 0;
-    }
-    case WM_ERASEBKGND:
-        return 1;
-    case WM_SIZE:
-        return HandleSize(wParam, lParam);
-    case WM_WINDOWPOSCHANGING:
-        ClampMoving(reinterpret_cast<WINDOWPOS*>(lParam));
-        return DefWindowProcW(hwnd, message, wParam, lParam);
-    case WM_MOUSEMOVE:
-        return RouteMouseMove(wParam, lParam);
-    case WM_LBUTTONDOWN:
-    case WM_RBUTTONDOWN:
-        return RouteButtonDown(message == WM_LBUTTONDOWN, wParam, lParam);
-    case WM_LBUTTONUP:
-    case WM_RBUTTONUP:
-        return RouteButtonUp(message == WM_LBUTTONUP, wParam, lParam);
-    case WM_LBUTTONDBLCLK:
-    case WM_RBUTTONDBLCLK:
-        return RouteDoubleClick(message == WM_LBUTTONDBLCLK, wParam, lParam);
-    case WM_MOUSEWHEEL:
-        return RouteMouseWheel(wParam, lParam);
-    case WM_CAPTURECHANGED:
-        return RouteCaptureChanged(wParam, lParam);
-    case WM_MOUSELEAVE:
-        return RouteMouseLeave(wParam, lParam);
-    case WM_SETCURSOR:
-        return RouteSetCursor(wParam, lParam);
-    case WM_TIMER:
-        return RouteTimer(wParam, lParam);
-    default:
-        break;
+        case WM_ERASEBKGND:
+            return 1;
+        case WM_SIZE:
+            return HandleSize(wParam, lParam);
+        case WM_WINDOWPOSCHANGING:
+            ClampMoving(reinterpret_cast<WINDOWPOS*>(lParam));
+            return DefWindowProcW(hwnd, message, wParam, lParam);
+        case WM_MOUSEMOVE:
+            return RouteMouseMove(wParam, lParam);
+        case WM_LBUTTONDOWN:
+        case WM_RBUTTONDOWN:
+            return RouteButtonDown(message == WM_LBUTTONDOWN, wParam, lParam);
+        case WM_LBUTTONUP:
+        case WM_RBUTTONUP:
+            return RouteButtonUp(message == WM_LBUTTONUP, wParam, lParam);
+        case WM_LBUTTONDBLCLK:
+        case WM_RBUTTONDBLCLK:
+            return RouteDoubleClick(message == WM_LBUTTONDBLCLK, wParam, lParam);
+        case WM_MOUSEWHEEL:
+            return RouteMouseWheel(wParam, lParam);
+        case WM_CAPTURECHANGED:
+            return RouteCaptureChanged(wParam, lParam);
+        case WM_MOUSELEAVE:
+            return RouteMouseLeave(wParam, lParam);
+        case WM_SETCURSOR:
+            return RouteSetCursor(wParam, lParam);
+        case WM_TIMER:
+            return RouteTimer(wParam, lParam);
+        default:
+            break;
     }
     if (message >= 0x8000) {
         LRESULT result = 0;
@@ -683,9 +684,9 @@ void WinBaseClass::EnsureContainer() {
         hadClipChildren = (style & WS_CLIPCHILDREN) != 0;
         if (hadClipChildren) {
             SetWindowLongW(hwnd, GWL_STYLE, style & ~WS_CLIPCHILDREN);
-            SetWindowPos(hwnd, nullptr, 0, 0, 0, 0,
-                         SWP_NOSIZE | SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE |
-                             SWP_FRAMECHANGED);
+            SetWindowPos(
+                hwnd, nullptr, 0, 0, 0, 0,
+                SWP_NOSIZE | SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
         }
         clipChildrenDone = true;
     }
@@ -694,8 +695,8 @@ void WinBaseClass::EnsureContainer() {
     }
     SIZE size = ContainerSize();
     containerHwnd = CreateWindowExW(WS_EX_CONTROLPARENT, kContainerClassName, nullptr,
-                                    WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN, 0,
-                                    0, size.cx, size.cy, hwnd, nullptr, instance, nullptr);
+                                    WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN, 0, 0,
+                                    size.cx, size.cy, hwnd, nullptr, instance, nullptr);
 }
 
 void WinBaseClass::PositionContainer() {

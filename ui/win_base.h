@@ -107,7 +107,8 @@ public:
     ncDrawBase::DrawBaseClass* HitTestElements(int px, int py) const;
 
     // The entry window procedure of every framework window class.
-    static LRESULT CALLBACK EntryWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    static LRESULT CALLBACK EntryWindowProc(HWND window, UINT message, WPARAM wParam,
+                                            LPARAM lParam);
 
     std::uint32_t traceModule = 46;
     HWND hwnd = nullptr;

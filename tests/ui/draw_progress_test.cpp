@@ -103,38 +103,70 @@ struct MergeCase {
 TEST(ProgressBar, RequestsMergeAtApply) {
     const MergeCase cases[] = {
         {"adds beyond total stop at total", [](auto& b) { b.SetTotal(10, true); },
-         [](auto& b) { b.AddProgress(7); b.AddProgress(7); }, 10, 10, ProgressState::Counting,
-         L"10 / 10", L"100.0%"},
-        {"total 0 does not limit", nullptr, [](auto& b) { b.AddProgress(1ull << 40); },
-         1ull << 40, 0, ProgressState::Counting, L"1099511627776 / 0", L"---.-%"},
+         [](auto& b) {
+             b.AddProgress(7);
+             b.AddProgress(7);
+         },
+         10, 10, ProgressState::Counting, L"10 / 10", L"100.0%"},
+        {"total 0 does not limit", nullptr, [](auto& b) { b.AddProgress(1ull << 40); }, 1ull << 40,
+         0, ProgressState::Counting, L"1099511627776 / 0", L"---.-%"},
         {"lower total lowers current",
-         [](auto& b) { b.SetTotal(100, true); b.AddProgress(80); },
+         [](auto& b) {
+             b.SetTotal(100, true);
+             b.AddProgress(80);
+         },
          [](auto& b) { b.SetTotal(50, false); }, 50, 50, ProgressState::Counting, L"50 / 50",
          L"100.0%"},
         {"reset then adds set absolutely",
-         [](auto& b) { b.SetTotal(100, true); b.AddProgress(40); },
-         [](auto& b) { b.ResetProgress(); b.AddProgress(5); b.AddProgress(7); }, 12, 100,
-         ProgressState::Counting, L"12 / 100", L"12.0%"},
+         [](auto& b) {
+             b.SetTotal(100, true);
+             b.AddProgress(40);
+         },
+         [](auto& b) {
+             b.ResetProgress();
+             b.AddProgress(5);
+             b.AddProgress(7);
+         },
+         12, 100, ProgressState::Counting, L"12 / 100", L"12.0%"},
         {"last state wins", nullptr,
-         [](auto& b) { b.SetStatePreparing(); b.SetStateDone(); b.SetStateNoUpdate(); }, 0, 0,
-         ProgressState::NoUpdate, L"更新なし", L"---.-%"},
+         [](auto& b) {
+             b.SetStatePreparing();
+             b.SetStateDone();
+             b.SetStateNoUpdate();
+         },
+         0, 0, ProgressState::NoUpdate, L"更新なし", L"---.-%"},
         {"done ignores the counts", [](auto& b) { b.SetTotal(4, true); },
-         [](auto& b) { b.AddProgress(1); b.SetStateDone(); }, 1, 4, ProgressState::Done,
-         L"完了しました", L"100.0%"},
+         [](auto& b) {
+             b.AddProgress(1);
+             b.SetStateDone();
+         },
+         1, 4, ProgressState::Done, L"完了しました", L"100.0%"},
         {"error freezes counts applied with it", [](auto& b) { b.SetTotal(4, true); },
-         [](auto& b) { b.AddProgress(1); b.SetStateError(); }, 1, 4, ProgressState::Error,
-         L"エラーが発生しました", L"25.0%"},
+         [](auto& b) {
+             b.AddProgress(1);
+             b.SetStateError();
+         },
+         1, 4, ProgressState::Error, L"エラーが発生しました", L"25.0%"},
         {"message after state", nullptr,
-         [](auto& b) { b.SetStateDone(); b.SetStateMessage(L"確認中abc", 3); }, 0, 0,
-         ProgressState::Message, L"確認中", L"---.-%"},
+         [](auto& b) {
+             b.SetStateDone();
+             b.SetStateMessage(L"確認中abc", 3);
+         },
+         0, 0, ProgressState::Message, L"確認中", L"---.-%"},
         {"state after message", nullptr,
-         [](auto& b) { b.SetStateMessage(L"確認中", 3); b.SetStatePreparing(); }, 0, 0,
-         ProgressState::Preparing, L"準備中です...", L"0.0%"},
+         [](auto& b) {
+             b.SetStateMessage(L"確認中", 3);
+             b.SetStatePreparing();
+         },
+         0, 0, ProgressState::Preparing, L"準備中です...", L"0.0%"},
         {"empty message", nullptr, [](auto& b) { b.SetStateMessage(nullptr, 0); }, 0, 0,
          ProgressState::Message, L"", L"---.-%"},
         {"total with reset returns to counting", [](auto& b) { b.SetStateDone(); },
-         [](auto& b) { b.SetTotal(8, true); b.AddProgress(2); }, 2, 8, ProgressState::Counting,
-         L"2 / 8", L"25.0%"},
+         [](auto& b) {
+             b.SetTotal(8, true);
+             b.AddProgress(2);
+         },
+         2, 8, ProgressState::Counting, L"2 / 8", L"25.0%"},
         {"total without reset keeps state", [](auto& b) { b.SetStateDone(); },
          [](auto& b) { b.SetTotal(8, false); }, 0, 8, ProgressState::Done, L"完了しました",
          L"100.0%"},

@@ -30,10 +30,10 @@ struct StyleCase {
 
 TEST(TextStyles, TableEntriesAndOutOfRangeIndex) {
     const StyleCase cases[] = {
-        {0, L"Yu Gothic UI", 13.5f, 400, 5},  {4, L"Yu Gothic UI", 18, 600, 5},
-        {9, L"Yu Gothic UI", 12, 400, 5},     {11, L"Yu Gothic UI", 12.5f, 700, 9},
-        {14, L"Yu Gothic UI", 13, 700, 7},    {17, L"MS Gothic", 12, 400, 5},
-        {22, L"MS Gothic", 10, 400, 5},       {23, L"Yu Gothic UI", 13.5f, 400, 5},
+        {0, L"Yu Gothic UI", 13.5f, 400, 5},    {4, L"Yu Gothic UI", 18, 600, 5},
+        {9, L"Yu Gothic UI", 12, 400, 5},       {11, L"Yu Gothic UI", 12.5f, 700, 9},
+        {14, L"Yu Gothic UI", 13, 700, 7},      {17, L"MS Gothic", 12, 400, 5},
+        {22, L"MS Gothic", 10, 400, 5},         {23, L"Yu Gothic UI", 13.5f, 400, 5},
         {1000, L"Yu Gothic UI", 13.5f, 400, 5},
     };
     for (const StyleCase& c : cases) {
@@ -150,10 +150,9 @@ TEST_F(GraphicsInitFailure, ComRefusalReportsThirtyAndShutdownSkipsNullObjects) 
         CoInitializeEx(nullptr, COINIT_MULTITHREADED);
         initialised = ncGraphics::InitGraphics();
         error = ncApp::Context().startupError;
-        anythingCreated = ncApp::Context().d2dFactory != nullptr ||
-                          ncApp::Context().dwriteFactory != nullptr ||
-                          ncApp::Context().wicFactory != nullptr ||
-                          ncApp::Context().textStyles != nullptr;
+        anythingCreated =
+            ncApp::Context().d2dFactory != nullptr || ncApp::Context().dwriteFactory != nullptr ||
+            ncApp::Context().wicFactory != nullptr || ncApp::Context().textStyles != nullptr;
         ncGraphics::ShutdownGraphics();  // its CoUninitialize balances ours
     });
     worker.join();

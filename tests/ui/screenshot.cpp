@@ -85,10 +85,9 @@ bool SavePng(const Capture& capture, const std::wstring& path) {
     }
     if (SUCCEEDED(hr)) {
         std::vector<std::uint32_t> pixels = capture.pixels;
-        hr = frame->WritePixels(static_cast<UINT>(capture.height),
-                                static_cast<UINT>(capture.width * 4),
-                                static_cast<UINT>(pixels.size() * 4),
-                                reinterpret_cast<BYTE*>(pixels.data()));
+        hr = frame->WritePixels(
+            static_cast<UINT>(capture.height), static_cast<UINT>(capture.width * 4),
+            static_cast<UINT>(pixels.size() * 4), reinterpret_cast<BYTE*>(pixels.data()));
     }
     if (SUCCEEDED(hr)) {
         hr = frame->Commit();

@@ -57,8 +57,10 @@ class SplashTestWindow : public ncWinSingle::WinSingleClass {
 public:
     bool OnCreate(CREATESTRUCTW*) override {
         SetBackgroundImage(IDR_SPLASH_PNG);
-        upperBar = static_cast<CountingBar*>(AddElement(std::make_unique<CountingBar>(BarParams(1000, 276))));
-        lowerBar = static_cast<CountingBar*>(AddElement(std::make_unique<CountingBar>(BarParams(1001, 312))));
+        upperBar = static_cast<CountingBar*>(
+            AddElement(std::make_unique<CountingBar>(BarParams(1000, 276))));
+        lowerBar = static_cast<CountingBar*>(
+            AddElement(std::make_unique<CountingBar>(BarParams(1001, 312))));
         upperBar->ApplyTotal(0, true);
         lowerBar->ApplyTotal(0, true);
         return upperBar->errorCode == 0 && lowerBar->errorCode == 0;

@@ -18,7 +18,8 @@ TEST(WindowRegistry, SlotsAreCountedPerKindUpToForty) {
         ASSERT_TRUE(registry.RegisterWindow(7, 0, FakeWindow(i), 0)) << i;
     }
     EXPECT_FALSE(registry.RegisterWindow(7, 0, FakeWindow(40), 0)) << "41st of one kind";
-    EXPECT_TRUE(registry.RegisterWindow(8, 5, FakeWindow(41), 2)) << "another kind has its own slots";
+    EXPECT_TRUE(registry.RegisterWindow(8, 5, FakeWindow(41), 2))
+        << "another kind has its own slots";
     EXPECT_EQ(registry.Entries().back().slot, 0);
     EXPECT_EQ(registry.Entries().back().param, 5u);
     EXPECT_EQ(registry.Entries().back().flag, 2);

@@ -65,7 +65,9 @@ public:
         return Record("click", true);
     }
     bool OnCaptureLost() override { return Record("captureLost", false); }
-    bool OnTimer(UINT_PTR timer, LPARAM) override { return timer == ownTimer && Record("timer", true); }
+    bool OnTimer(UINT_PTR timer, LPARAM) override {
+        return timer == ownTimer && Record("timer", true);
+    }
 
     bool Record(const char* name, bool answer) {
         events.push_back(name);
@@ -92,7 +94,8 @@ protected:
         ASSERT_TRUE(tqtest::PumpUntil([this] { return window.inputState == 1; }));
     }
     TestElement* Add(std::uint32_t id, RECT rect) {
-        return static_cast<TestElement*>(window.AddElement(std::make_unique<TestElement>(id, rect)));
+        return static_cast<TestElement*>(
+            window.AddElement(std::make_unique<TestElement>(id, rect)));
     }
     LRESULT Send(UINT message, int px, int py) {
         return SendMessageW(window.hwnd, message, 0, MAKELPARAM(px, py));
