@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/diag/log_fixture.h"
 #include "tests/ui/window_helpers.h"
 #include "ui/win_base.h"
 #include "ui/win_single.h"
@@ -200,6 +201,22 @@ TEST_F(WindowTest, MouseLeaveWithoutHoverReachesTheWindow) {
     EXPECT_EQ(window.calls, (std::vector<std::string>{"MouseLeave"}));
 }
 
+TEST_F(WindowTest, ElementTooltipsLiveUntilTheWindowIsDestroyed) {
+    auto element = std::make_unique<TestElement>(5, RECT{0, 0, 40, 20});
+    element->toolTip = L"ヒント";
+    window.AddElement(std::move(element));
+    Add(6, {50, 0, 90, 20});  // no text, no tool
+    EXPECT_TRUE(window.toolTips.HasLiveWindow());
+    EXPECT_EQ(window.toolTips.ToolCount(), 1u);
+    EXPECT_EQ(SendMessageW(window.toolTips.toolTipHwnd, TTM_GETTOOLCOUNT, 0, 0), 1);
+    EXPECT_TRUE(window.toolTips.AddTool(5, RECT{0, 0, 0, 20}, L"x"))
+        << "an empty rectangle removes";
+    EXPECT_EQ(window.toolTips.ToolCount(), 0u);
+    EXPECT_TRUE(window.toolTips.AddTool(5, RECT{0, 0, 40, 20}, L"ヒント"));
+    DestroyWindow(window.hwnd);
+    EXPECT_EQ(window.toolTips.ToolCount(), 0u);
+}
+
 TEST_F(WindowTest, InitialPlacementCentresInTheWorkArea) {
     RECT work{};
     ASSERT_TRUE(SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0));
@@ -301,6 +318,54 @@ TEST(WindowRegistryLive, CreationRegistersAndDestructionUnregisters) {
     EXPECT_FALSE(refused.CreateFromParams(params)) << "all 40 slots of the kind are taken";
     EXPECT_EQ(refused.hwnd, nullptr);
     EXPECT_EQ(registry.Entries().size(), 40u);
+}
+
+}  // namespace
+
+namespace {
+
+// The framework's input trace as the run log receives it.
+class WindowTraceTest : public tqtest::RunLogTest {};
+
+TEST_F(WindowTraceTest, CreationClickCloseAndDestructionAreTraced) {
+    Open();
+    {
+        RecordingWindow window;
+        ASSERT_TRUE(window.Create(200, 100));
+        window.Show(true);
+        ASSERT_TRUE(tqtest::PumpUntil([&] { return window.inputState == 1; }));
+        auto element = std::make_unique<TestElement>(42, RECT{0, 0, 50, 50});
+        element->value = 3;
+        window.AddElement(std::move(element));
+        SendMessageW(window.hwnd, WM_LBUTTONDOWN, 0, MAKELPARAM(5, 5));
+        SendMessageW(window.hwnd, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
+        SendMessageW(window.hwnd, WM_COMMAND, IDCANCEL, 0);
+        SendMessageW(window.hwnd, WM_CLOSE, 0, 0);
+        ASSERT_EQ(window.hwnd, nullptr);
+    }
+    std::vector<std::string> kinds;
+    for (const std::string& line : CloseAndReadBody()) {
+        // D,time,level,module,function,key,S,kind;window;parent;id;value;modifiers[;extra]
+        size_t text = line.find(",S,");
+        if (line.rfind("D,", 0) == 0 && text != std::string::npos) {
+            std::string record = line.substr(text + 3);
+            std::vector<std::string> fields;
+            size_t start = 0;
+            for (size_t semi; (semi = record.find(';', start)) != std::string::npos;
+                 start = semi + 1) {
+                fields.push_back(record.substr(start, semi - start));
+            }
+            fields.push_back(record.substr(start));
+            // kind, id, value and the extra column, without the handles and modifiers.
+            std::string summary = fields[0] + ":" + fields[3] + ":" + fields[4];
+            if (fields.size() > 6) {
+                summary += ":" + fields[6];
+            }
+            kinds.push_back(summary);
+        }
+    }
+    EXPECT_EQ(kinds,
+              (std::vector<std::string>{"9:0:-1:46", "1:42:3", "8:2:0", "8:0:16", "10:0:-1"}));
 }
 
 }  // namespace
