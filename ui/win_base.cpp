@@ -88,8 +88,19 @@ bool RegisterWindowClass() {
 }
 
 WinBaseClass::~WinBaseClass() {
+    // Normally the window is long gone. If an owner deletes the object first,
+    // detach it so no later message reaches freed memory, end the elements
+    // (and their timers) while the window still exists, then destroy it.
+    HWND live = hwnd != nullptr && IsWindow(hwnd) ? hwnd : nullptr;
+    if (live != nullptr) {
+        SetWindowLongPtrW(live, GWLP_USERDATA, 0);
+    }
     hoverElement = capturedElement = focusElement = nullptr;
     elements.clear();
+    if (live != nullptr) {
+        DestroyWindow(live);
+        hwnd = nullptr;
+    }
     toolTips.DestroyToolTipWindow();
     if (backgroundBitmap != nullptr) {
         backgroundBitmap->Release();

@@ -291,6 +291,19 @@ TEST(WindowClose, CloseModeTwoGreysCloseAndRefusesIt) {
     EXPECT_FALSE(IsWindow(hwnd));
 }
 
+TEST(WindowLifetime, DeletingTheObjectFirstDestroysItsWindow) {
+    HWND hwnd = nullptr;
+    {
+        auto window = std::make_unique<RecordingWindow>();
+        ASSERT_TRUE(window->Create(100, 100));
+        hwnd = window->hwnd;
+        auto element = std::make_unique<TestElement>(1, RECT{0, 0, 10, 10});
+        window->AddElement(std::move(element));
+    }
+    EXPECT_FALSE(IsWindow(hwnd));
+    SendMessageW(hwnd, WM_TIMER, 1, 0);  // nothing may reach the freed object
+}
+
 TEST(WindowRegistryLive, CreationRegistersAndDestructionUnregisters) {
     ASSERT_TRUE(ncWinBase::RegisterWindowClass());
     ncWinBase::WindowRegistry registry;
