@@ -8,6 +8,14 @@
 #include <cstdint>
 #include <string>
 
+struct ID2D1Factory;
+struct IDWriteFactory;
+struct IWICImagingFactory;
+
+namespace ncGraphics {
+struct TextStyleTable;
+}
+
 namespace ncApp {
 
 struct AppContext {
@@ -19,6 +27,13 @@ struct AppContext {
     std::wstring settingFolder;  // exeFolder\UserData\Common\Setting
     std::wstring tempFolder;     // exeFolder\UserData\Common\Temp
     std::uint32_t startupError = 0;
+
+    // Graphics context: created by InitGraphics, released by ShutdownGraphics,
+    // used on the main thread only.
+    ID2D1Factory* d2dFactory = nullptr;
+    IDWriteFactory* dwriteFactory = nullptr;
+    IWICImagingFactory* wicFactory = nullptr;
+    ncGraphics::TextStyleTable* textStyles = nullptr;
 };
 
 AppContext& Context();
