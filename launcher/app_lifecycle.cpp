@@ -7,6 +7,7 @@
 #include "launcher/app_environment.h"
 #include "launcher/message_catalogue.h"
 #include "launcher/named_mutex_guard.h"
+#include "ui/graphics_context.h"
 
 namespace ncApp {
 namespace {
@@ -40,11 +41,17 @@ int RunStartProgram(HINSTANCE instance) {
         ShowStartupMessage(kMsgLogInitFailed, Context().startupError);
         return kExitRefused;
     }
+    if (!ncGraphics::InitGraphics()) {
+        ShowStartupMessage(kMsgAppInitFailed, Context().startupError);
+        ShutdownApplication();
+        return kExitRefused;
+    }
     ShutdownApplication();
     return kExitNormal;
 }
 
 void ShutdownApplication() {
+    ncGraphics::ShutdownGraphics();
     ncDiag::CloseRunLog();
 }
 
