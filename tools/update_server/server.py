@@ -35,6 +35,7 @@ import ssl
 import sys
 import threading
 import time
+import urllib.parse
 
 ROOT = ""
 STATE_LOCK = threading.Lock()
@@ -118,7 +119,13 @@ class Handler(http.server.BaseHTTPRequestHandler):
             with open(os.path.join(ROOT, "_requests.log"), "a", encoding="utf-8") as log:
                 log.write(f"{method} {self.path}\n")
         fault = take_rule(method, self.path)
-        parts = self.path.split("/")
+        # Paths arrive percent-encoded or as raw UTF-8; both name the same file.
+        raw = urllib.parse.unquote_to_bytes(self.path.encode("latin-1"))
+        try:
+            parts = raw.decode("utf-8").split("/")
+        except UnicodeDecodeError:
+            self.answer(404, b"not found\n", {})
+            return
         if "publish" in fault and len(parts) > 3:
             publish(parts[3], fault["publish"])
         if "stall" in fault and "at" not in fault:
