@@ -9,6 +9,8 @@
 #include <string>
 #include <string_view>
 
+#include "launcher/writable_folder.h"
+
 namespace ncApp {
 
 // Start-up error codes left in AppContext::startupError.
@@ -39,14 +41,5 @@ bool InitFolders(const ExePathQuery& queryExePath);
 
 // Full Win32 path of the running executable, grown up to 32768 characters.
 bool QueryExecutablePath(std::wstring& path);
-
-// Creates and deletes "~check.tmp" in the folder; an existing probe file
-// makes the folder count as not writable.
-bool IsFolderWritable(std::wstring_view folder);
-
-// 0 when the folder exists (created with its parents if need be) and is
-// writable; clears a read-only attribute once. -10 cannot create, -20 cannot
-// read attributes, -30 cannot clear read-only, -40 still not writable.
-int PrepareWritableFolder(std::wstring_view folder);
 
 }  // namespace ncApp
