@@ -30,6 +30,7 @@ import argparse
 import fnmatch
 import http.server
 import os
+import shutil
 import socket
 import ssl
 import sys
@@ -137,7 +138,27 @@ class Handler(http.server.BaseHTTPRequestHandler):
             self.answer(200, bytes.fromhex(fault["bodyhex"]), fault)
             return
         status, body = self.resolve(method, parts)
+        if isinstance(body, str):
+            if not fault:
+                self.stream(body)
+                return
+            with open(body, "rb") as f:
+                body = f.read()
         self.answer(status, body, fault if status == 200 else {})
+
+    def stream(self, path):
+        """A file without faults, sent from disk whatever its size."""
+        with open(path, "rb") as f:
+            size = os.fstat(f.fileno()).st_size
+            self.send_response_only(200)
+            self.send_header("Content-Length", str(size))
+            self.send_header("Content-Type", "application/octet-stream")
+            self.end_headers()
+            try:
+                shutil.copyfileobj(f, self.wfile, 1 << 20)
+                self.wfile.flush()
+            except (OSError, ssl.SSLError):
+                self.close_connection = True
 
     def resolve(self, method, parts):
         # parts: "", "qvdwn", "sts"|"fdl", target, ...
@@ -156,11 +177,9 @@ class Handler(http.server.BaseHTTPRequestHandler):
             if not all(is_name(n) for n in names):
                 return 404, b"not found\n"
             path = os.path.join(ROOT, target, "generations", generation, *names)
-            try:
-                with open(path, "rb") as f:
-                    return 200, f.read()
-            except OSError:
+            if not os.path.isfile(path):
                 return 404, b"not found\n"
+            return 200, path
         return 404, b"not found\n"
 
     def answer(self, status, body, fault):
