@@ -242,11 +242,22 @@ TEST(ProgressBar, RequestsFromSeveralThreadsAreAllCounted) {
     DrawProgressClass bar(StartWindowBar(1000, 276));
     constexpr int kThreads = 4;
     constexpr int kAddsPerThread = 200000;
+    constexpr std::uint64_t kSumOfSteps = 1 + 2 + 3 + 4;
+    // Every worker pauses halfway until this thread has applied once more, so
+    // at least one apply surely falls between two streams of requests.
+    std::atomic<int> halfway{0};
+    std::atomic<bool> appliedMidway{false};
     std::atomic<int> running{kThreads};
     std::vector<std::thread> workers;
     for (int t = 0; t < kThreads; ++t) {
-        workers.emplace_back([&bar, &running, t] {
+        workers.emplace_back([&, t] {
             for (int i = 0; i < kAddsPerThread; ++i) {
+                if (i == kAddsPerThread / 2) {
+                    ++halfway;
+                    while (!appliedMidway.load()) {
+                        std::this_thread::yield();
+                    }
+                }
                 bar.AddProgress(static_cast<std::uint64_t>(t + 1));
                 if (i % 50000 == 0) {
                     bar.SetStateCounting();
@@ -255,19 +266,23 @@ TEST(ProgressBar, RequestsFromSeveralThreadsAreAllCounted) {
             --running;
         });
     }
-    int applies = 0;
+    std::uint64_t midwayCurrent = 0;
     while (running.load() > 0) {
+        const bool allHalfway = halfway.load() == kThreads;
         bar.ApplyPending();
-        ++applies;
+        if (allHalfway && !appliedMidway.load()) {
+            midwayCurrent = bar.current;
+            appliedMidway.store(true);
+        }
         std::this_thread::yield();
     }
     for (std::thread& worker : workers) {
         worker.join();
     }
     bar.ApplyPending();
-    EXPECT_EQ(bar.current, static_cast<std::uint64_t>(kAddsPerThread) * (1 + 2 + 3 + 4));
+    EXPECT_EQ(midwayCurrent, static_cast<std::uint64_t>(kAddsPerThread / 2) * kSumOfSteps);
+    EXPECT_EQ(bar.current, static_cast<std::uint64_t>(kAddsPerThread) * kSumOfSteps);
     EXPECT_EQ(bar.state, ProgressState::Counting);
-    EXPECT_GT(applies, 1);
 }
 
 }  // namespace
