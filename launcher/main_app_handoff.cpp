@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "diag/trace.h"
+#include "http/http_client.h"
 #include "launcher/app_context.h"
 #include "launcher/launch_token.h"
 
@@ -14,19 +15,6 @@ namespace {
 
 constexpr std::uint32_t kModuleStartWindow = 58;
 constexpr std::uint32_t kFunctionLaunch = 17;
-
-// MultiByteToWideChar twice: once for the length, once to convert.
-bool Utf8ToWide(const std::string& text, std::wstring& wide) {
-    wide.clear();
-    const int length =
-        MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    if (length <= 0) {
-        return false;
-    }
-    wide.assign(static_cast<size_t>(length), L'\0');
-    return MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(),
-                               length) == length;
-}
 
 }  // namespace
 
@@ -51,7 +39,10 @@ std::wstring MainApplicationCommandLine(std::wstring_view path, std::wstring_vie
 bool LaunchMainApplication() {
     std::string token;
     std::wstring wideToken;
-    if (!BuildLaunchToken(token) || !Utf8ToWide(token, wideToken)) {
+    if (BuildLaunchToken(token)) {
+        wideToken = ncHttp::Utf8ToWide(token);
+    }
+    if (wideToken.empty()) {
         ncDiag::TraceEvent(4, kModuleStartWindow, kFunctionLaunch, 2, 0);
         return false;
     }

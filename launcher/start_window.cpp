@@ -11,6 +11,7 @@
 #include "launcher/startup_switches.h"
 #include "resources/resource_ids.h"
 #include "ui/draw_progress.h"
+#include "ui/splash_bar.h"
 #include "update/update_hosts.h"
 #include "update/update_worker.h"
 
@@ -24,27 +25,12 @@ constexpr std::uint32_t kModule = 58;
 constexpr std::uint32_t kErrorRegistration = 21;
 constexpr std::uint32_t kUpperBarId = 1000;
 constexpr std::uint32_t kLowerBarId = 1001;
+constexpr float kBarX = 21;
 constexpr wchar_t kSkipText[] = L"アップデートスキップ";
 constexpr wchar_t kNetworkText[] =
     L"ネットワーク接続が確認できません\nインターネットに接続後に起動してください。";
 constexpr wchar_t kNetworkCaption[] = L"ヴォルン";
 constexpr wchar_t kUserAgent[] = L"tqVornHttp/1.0";
-
-ncDrawProgress::ProgressBarParams BarParams(std::uint32_t id, float y) {
-    ncDrawProgress::ProgressBarParams params;
-    params.id = id;
-    params.x = 21;
-    params.y = y;
-    params.imageId = IDR_SPLASH_PNG;
-    params.trackSource = {0, 348, 460, 24};
-    params.fillSource = {0, 372, 398, 24};
-    params.statusColor = {0, 0, 0, 1};
-    params.percentColor = {1, 1, 1, 1};
-    params.statusTextStyle = 9;
-    params.percentTextStyle = 17;
-    params.timerInterval = 100;
-    return params;
-}
 
 void ShowOnBar(DrawProgressClass* bar, std::wstring_view text) {
     if (bar != nullptr) {
@@ -111,8 +97,9 @@ bool wStartTopClass::CreateProgressBars() {
     } bars[] = {{kUpperBarId, 276, &upperBar}, {kLowerBarId, 312, &lowerBar}};
     for (const auto& bar : bars) {
         // The window owns the bar from here on, also when the check fails.
-        auto* added = static_cast<DrawProgressClass*>(
-            AddElement(std::make_unique<DrawProgressClass>(BarParams(bar.id, bar.y))));
+        auto* added =
+            static_cast<DrawProgressClass*>(AddElement(std::make_unique<DrawProgressClass>(
+                ncDrawProgress::SplashBarParams(bar.id, kBarX, bar.y))));
         *bar.slot = added;
         if (added == nullptr || added->errorCode != 0) {
             return false;

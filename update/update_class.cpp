@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "diag/trace.h"
+#include "update/cancelable_wait.h"
 #include "update/path_rules.h"
 #include "update/text_rules.h"
 
@@ -68,18 +69,8 @@ bool UpdateClass::QueryStatusWithRetry(const ncHttp::HttpSession& session, Statu
             return false;
         }
         ncDiag::TraceEvent(2, 58, 15, 7, attempt);
-        // Wait in short slices so a cancel is seen within 25 ms.
-        const ULONGLONG waitMs = static_cast<ULONGLONG>(attempt) * 250;
-        const ULONGLONG start = GetTickCount64();
-        for (;;) {
-            if (IsCancelled(cancel)) {
-                return false;
-            }
-            const ULONGLONG elapsed = GetTickCount64() - start;
-            if (elapsed >= waitMs) {
-                break;
-            }
-            Sleep(static_cast<DWORD>(std::min<ULONGLONG>(25, waitMs - elapsed)));
+        if (!WaitUnlessCancelled(static_cast<ULONGLONG>(attempt) * 250, cancel)) {
+            return false;
         }
     }
 }

@@ -10,6 +10,7 @@
 
 #include "resources/resource_ids.h"
 #include "ui/draw_progress.h"
+#include "ui/splash_bar.h"
 
 namespace {
 
@@ -19,19 +20,7 @@ using ncDrawProgress::ProgressState;
 
 // The start window's bars, as its OnCreate builds them.
 ProgressBarParams StartWindowBar(std::uint32_t id, float y) {
-    ProgressBarParams params;
-    params.id = id;
-    params.x = 21;
-    params.y = y;
-    params.imageId = IDR_SPLASH_PNG;
-    params.trackSource = {0, 348, 460, 24};
-    params.fillSource = {0, 372, 398, 24};
-    params.statusColor = {0, 0, 0, 1};
-    params.percentColor = {1, 1, 1, 1};
-    params.statusTextStyle = 9;
-    params.percentTextStyle = 17;
-    params.timerInterval = 100;
-    return params;
+    return ncDrawProgress::SplashBarParams(id, 21, y);
 }
 
 void ExpectRect(const ncDrawProgress::RectF& r, float x, float y, float w, float h) {

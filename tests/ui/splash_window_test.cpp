@@ -15,6 +15,7 @@
 #include "tests/ui/screenshot.h"
 #include "tests/ui/window_helpers.h"
 #include "ui/draw_progress.h"
+#include "ui/splash_bar.h"
 #include "ui/graphics_context.h"
 #include "ui/win_single.h"
 
@@ -27,19 +28,7 @@ constexpr int kWidth = 500;
 constexpr int kHeight = 348;
 
 ncDrawProgress::ProgressBarParams BarParams(std::uint32_t id, float y) {
-    ncDrawProgress::ProgressBarParams params;
-    params.id = id;
-    params.x = 21;
-    params.y = y;
-    params.imageId = IDR_SPLASH_PNG;
-    params.trackSource = {0, 348, 460, 24};
-    params.fillSource = {0, 372, 398, 24};
-    params.statusColor = {0, 0, 0, 1};
-    params.percentColor = {1, 1, 1, 1};
-    params.statusTextStyle = 9;
-    params.percentTextStyle = 17;
-    params.timerInterval = 100;
-    return params;
+    return ncDrawProgress::SplashBarParams(id, 21, y);
 }
 
 // Counts its paints.
