@@ -401,6 +401,23 @@ INSTANTIATE_TEST_SUITE_P(Faults, FailedRunTest,
                                            "GET /qvdwn/fdl/*/updFiles.dat status=404\n", 1}),
                          [](const auto& info) { return std::string(info.param.name); });
 
+// Owner of the first visible message box (dialog class "#32770"), or null.
+BOOL CALLBACK FindBoxOwner(HWND window, LPARAM data) {
+    wchar_t name[32] = {};
+    GetClassNameW(window, name, 32);
+    if (std::wstring_view(name) == L"#32770" && IsWindowVisible(window)) {
+        *reinterpret_cast<HWND*>(data) = GetWindow(window, GW_OWNER);
+        return FALSE;
+    }
+    return TRUE;
+}
+
+HWND OwnerOfVisibleBox() {
+    HWND owner = nullptr;
+    EnumWindows(FindBoxOwner, reinterpret_cast<LPARAM>(&owner));
+    return owner;
+}
+
 // Without the test switch the production host is used, which never resolves:
 // the network box is owned by the start window and the program still ends 0.
 TEST_F(StartProgramNetTest, UnreachableServerShowsTheNetworkBoxOwnedByTheWindow) {
@@ -409,21 +426,7 @@ TEST_F(StartProgramNetTest, UnreachableServerShowsTheNetworkBoxOwnedByTheWindow)
     wchar_t ownerClass[64] = {};
     const BoxedRun run = RunAnsweringBox(install.Join(L"tqVornStart.exe"), L"Umaban-Tsuki7", [&] {
         // The box is shown now; find it and its owner.
-        struct Search {
-            HWND owner = nullptr;
-        } search;
-        EnumWindows(
-            [](HWND window, LPARAM data) -> BOOL {
-                wchar_t name[32] = {};
-                GetClassNameW(window, name, 32);
-                if (std::wstring_view(name) == L"#32770" && IsWindowVisible(window)) {
-                    reinterpret_cast<Search*>(data)->owner = GetWindow(window, GW_OWNER);
-                    return FALSE;
-                }
-                return TRUE;
-            },
-            reinterpret_cast<LPARAM>(&search));
-        owner = search.owner;
+        owner = OwnerOfVisibleBox();
         if (owner != nullptr) {
             GetClassNameW(owner, ownerClass, 64);
         }
