@@ -36,16 +36,6 @@ const std::string& Body() {
     return body;
 }
 
-std::string DigestOf(const std::string& data) {
-    ncHttp::Sha256Hash hash;
-    hash.Create();
-    hash.Update(std::span<const std::uint8_t>(reinterpret_cast<const std::uint8_t*>(data.data()),
-                                              data.size()));
-    std::string text;
-    ncHttp::FinishSha256Hex(hash, text);
-    return text;
-}
-
 std::uint64_t LastWriteTime(const std::wstring& path) {
     WIN32_FILE_ATTRIBUTE_DATA data;
     if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) {
@@ -75,7 +65,7 @@ protected:
         ncHttp::DownloadRequest request;
         request.targetPath = target;
         request.requestPath = "/qvdwn/fdl/Main/g1/data/f.bin";
-        request.expectedSha256 = DigestOf(Body());
+        request.expectedSha256 = tqtest::Sha256Of(Body());
         request.expectedSize = kSize;
         request.checkSize = true;
         request.fileTime = kStamp;

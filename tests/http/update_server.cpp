@@ -1,5 +1,9 @@
 #include "tests/http/update_server.h"
 
+#include <span>
+
+#include "http/sha256.h"
+
 #include <gtest/gtest.h>
 
 #include "tests/support/test_support.h"
@@ -78,6 +82,18 @@ void UpdateServerTest::SetUp() {
 void UpdateServerTest::TearDown() {
     ncHttp::HttpCloseSession(session);
     SetFaults("");
+}
+
+std::string Sha256Of(std::string_view data) {
+    ncHttp::Sha256Hash hash;
+    std::string text;
+    if (!hash.Create() ||
+        !hash.Update(std::span<const std::uint8_t>(
+            reinterpret_cast<const std::uint8_t*>(data.data()), data.size())) ||
+        !ncHttp::FinishSha256Hex(hash, text)) {
+        ADD_FAILURE() << "SHA-256 not available";
+    }
+    return text;
 }
 
 }  // namespace tqtest

@@ -28,6 +28,9 @@ std::vector<std::string> RequestLog();
 void WriteGeneration(const std::string& target, const std::string& generation,
                      const std::map<std::string, std::string>& files, bool publish = true);
 
+// Upper-case hex SHA-256 of the bytes, as manifests carry it.
+std::string Sha256Of(std::string_view data);
+
 // A session to the test update host on port 443, timeout profile as given.
 bool ConnectToTestHost(ncHttp::HttpSession& session, ncHttp::TimeoutProfile profile = 2);
 

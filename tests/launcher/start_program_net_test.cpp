@@ -43,17 +43,6 @@ struct ServedFile {
     std::uint64_t time = kNewTime;
 };
 
-std::string Sha256Of(std::string_view bytes) {
-    ncHttp::Sha256Hash hash;
-    std::string hex;
-    if (!hash.Create() ||
-        !hash.Update({reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()}) ||
-        !ncHttp::FinishSha256Hex(hash, hex)) {
-        ADD_FAILURE() << "no SHA-256";
-    }
-    return hex;
-}
-
 // Writes the generation in the layout the operators' publisher makes.
 void Publish(const std::string& target, const std::string& generation,
              std::vector<ServedFile> files, bool makePublished = true) {

@@ -10,18 +10,11 @@
 #include "http/sha256.h"
 #include "tests/support/test_support.h"
 #include "update/local_compare.h"
+#include "tests/http/update_server.h"
+
+using tqtest::Sha256Of;
 
 namespace {
-
-std::string Digest(const std::string& data) {
-    ncHttp::Sha256Hash hash;
-    hash.Create();
-    hash.Update(std::span<const std::uint8_t>(reinterpret_cast<const std::uint8_t*>(data.data()),
-                                              data.size()));
-    std::string text;
-    ncHttp::FinishSha256Hex(hash, text);
-    return text;
-}
 
 std::string Lower(std::string text) {
     for (char& c : text) {
@@ -52,7 +45,7 @@ protected:
         e.path = path;
         e.size = content.size();
         e.time = time;
-        e.hash = Digest(content);
+        e.hash = Sha256Of(content);
         e.needsDownload = true;  // the comparison must reset it
         return e;
     }

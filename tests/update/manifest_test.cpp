@@ -8,20 +8,13 @@
 #include "http/sha256.h"
 #include "tests/support/test_support.h"
 #include "update/update_class.h"
+#include "tests/http/update_server.h"
+
+using tqtest::Sha256Of;
 
 namespace {
 
 using tqtest::Narrow;
-
-std::string Digest(const std::string& data) {
-    ncHttp::Sha256Hash hash;
-    hash.Create();
-    hash.Update(std::span<const std::uint8_t>(reinterpret_cast<const std::uint8_t*>(data.data()),
-                                              data.size()));
-    std::string text;
-    ncHttp::FinishSha256Hex(hash, text);
-    return text;
-}
 
 constexpr char kLine1[] = "0123ABCD,12,x,133000000000000000,bin/app.dll\n";
 constexpr char kLine2[] = "ffee,0,,1,data/a,b.txt\r\n";
@@ -30,7 +23,7 @@ class ManifestTest : public ::testing::Test {
 protected:
     // The header names count and, unless given, the true digest of files.
     bool Parse(const std::string& files, const std::string& count, const char* hash = nullptr) {
-        return ParseRaw("tqVorn," + count + "," + (hash ? hash : Digest(files)) + "\r\n", files);
+        return ParseRaw("tqVorn," + count + "," + (hash ? hash : Sha256Of(files)) + "\r\n", files);
     }
     bool ParseRaw(const std::string& header, const std::string& files) {
         EXPECT_TRUE(tqtest::WriteFileBytes(headerPath, header));
@@ -60,13 +53,13 @@ TEST_F(ManifestTest, ReadsEntriesInOrderWithCommasInThePath) {
     EXPECT_EQ(manifest.entries[1].path, "data/a,b.txt");
     EXPECT_EQ(manifest.entries[1].extra, "");
     EXPECT_EQ(manifest.count, 2);
-    EXPECT_EQ(manifest.filesHash, Digest(files));
+    EXPECT_EQ(manifest.filesHash, Sha256Of(files));
     EXPECT_EQ(manifest.filesListSize, files.size());
     EXPECT_TRUE(manifest.errorText.empty());
 }
 
 TEST_F(ManifestTest, LineEndsTrailingBlanksAndHashCaseDoNotMatter) {
-    std::string lower = Digest("  h,1,,2,p  \r\n");
+    std::string lower = Sha256Of("  h,1,,2,p  \r\n");
     for (char& c : lower) {
         c = static_cast<char>(tolower(c));
     }
@@ -78,12 +71,12 @@ TEST_F(ManifestTest, LineEndsTrailingBlanksAndHashCaseDoNotMatter) {
     EXPECT_TRUE(manifest.entries.empty());
     ASSERT_TRUE(Parse(" \n\t\r\n\n", "0")) << Error();
     // Anything after the header's first line is ignored.
-    ASSERT_TRUE(ParseRaw("l,1," + Digest(kLine1) + "\ngarbage,,,\n", kLine1)) << Error();
+    ASSERT_TRUE(ParseRaw("l,1," + Sha256Of(kLine1) + "\ngarbage,,,\n", kLine1)) << Error();
 }
 
 TEST_F(ManifestTest, HeaderErrors) {
     const std::string files = kLine1;
-    const std::string digest = Digest(files);
+    const std::string digest = Sha256Of(files);
     const struct {
         std::string header;
         const char* error;
@@ -119,7 +112,7 @@ TEST_F(ManifestTest, AListThatIsNotTheOneTheHeaderNamesIsRefusedWhole) {
     const std::string original = kLine1;
     std::string crlf = original;
     crlf.insert(crlf.size() - 1, "\r");
-    ASSERT_TRUE(tqtest::WriteFileBytes(headerPath, "l,1," + Digest(original) + "\n"));
+    ASSERT_TRUE(tqtest::WriteFileBytes(headerPath, "l,1," + Sha256Of(original) + "\n"));
     ASSERT_TRUE(tqtest::WriteFileBytes(filesPath, crlf));
     EXPECT_FALSE(updater.ParseManifest(headerPath, filesPath, manifest));
     EXPECT_EQ(Error(), "Header and files hash mismatch");
@@ -161,7 +154,7 @@ TEST_F(ManifestTest, FilesLineErrors) {
 TEST_F(ManifestTest, MissingCopies) {
     EXPECT_FALSE(updater.ParseManifest(folder.Join(L"none"), filesPath, manifest));
     EXPECT_EQ(Error(), "Header file open failed");
-    ASSERT_TRUE(tqtest::WriteFileBytes(headerPath, "l,0," + Digest("") + "\n"));
+    ASSERT_TRUE(tqtest::WriteFileBytes(headerPath, "l,0," + Sha256Of("") + "\n"));
     EXPECT_FALSE(updater.ParseManifest(headerPath, folder.Join(L"none"), manifest));
     EXPECT_EQ(Error(), "Files hash failed");
 }

@@ -23,6 +23,8 @@
 #include "update/update_hosts.h"
 #include "update/update_worker.h"
 
+using tqtest::Sha256Of;
+
 namespace {
 
 using tqtest::DataValues;
@@ -66,16 +68,6 @@ private:
     std::vector<WPARAM> codes_;
 };
 
-std::string Digest(std::string_view data) {
-    ncHttp::Sha256Hash hash;
-    hash.Create();
-    hash.Update(std::span<const std::uint8_t>(reinterpret_cast<const std::uint8_t*>(data.data()),
-                                              data.size()));
-    std::string text;
-    ncHttp::FinishSha256Hex(hash, text);
-    return text;
-}
-
 // A generation in the publisher's layout: manifest pair plus data files, all
 // stamped with kFileTime.
 void Publish(const std::string& target, const std::string& generation, const Files& files,
@@ -83,13 +75,13 @@ void Publish(const std::string& target, const std::string& generation, const Fil
     std::string listing;
     std::map<std::string, std::string> served;
     for (const auto& [path, content] : files) {
-        listing += Digest(content) + "," + std::to_string(content.size()) + ",," +
+        listing += Sha256Of(content) + "," + std::to_string(content.size()) + ",," +
                    std::to_string(kFileTime) + "," + path + "\r\n";
         served["data/" + path] = content;
     }
     served["updFiles.dat"] = listing;
     served["updHeader.dat"] =
-        "tqVorn," + std::to_string(files.size()) + "," + Digest(listing) + "\r\n";
+        "tqVorn," + std::to_string(files.size()) + "," + Sha256Of(listing) + "\r\n";
     tqtest::WriteGeneration(target, generation, served, publish);
 }
 
