@@ -79,19 +79,10 @@ SeenBox AnswerBoxOf(DWORD pid, int button, DWORD timeoutMs, HANDLE process,
 }
 
 bool ChildProcess::Start(const std::wstring& exe, std::wstring_view arguments) {
-    std::wstring commandLine = L"\"" + exe + L"\"";
-    if (!arguments.empty()) {
-        commandLine += L" ";
-        commandLine += arguments;
-    }
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
     PROCESS_INFORMATION info{};
-    if (!CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                        nullptr, &startup, &info)) {
+    if (!StartProcess(exe, arguments, info)) {
         return false;
     }
-    CloseHandle(info.hThread);
     process_ = info.hProcess;
     pid_ = info.dwProcessId;
     return true;

@@ -108,7 +108,8 @@ std::wstring EnvironmentValue(const wchar_t* name) {
     return std::wstring(buffer, length);
 }
 
-DWORD RunAndWait(const std::wstring& exe, std::wstring_view arguments, DWORD timeoutMs) {
+bool StartProcess(const std::wstring& exe, std::wstring_view arguments,
+                  PROCESS_INFORMATION& process) {
     std::wstring commandLine = L"\"" + exe + L"\"";
     if (!arguments.empty()) {
         commandLine += L" ";
@@ -116,12 +117,21 @@ DWORD RunAndWait(const std::wstring& exe, std::wstring_view arguments, DWORD tim
     }
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
-    PROCESS_INFORMATION process{};
+    process = {};
     if (!CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
                         nullptr, &startup, &process)) {
-        return kNotRun;
+        return false;
     }
     CloseHandle(process.hThread);
+    process.hThread = nullptr;
+    return true;
+}
+
+DWORD RunAndWait(const std::wstring& exe, std::wstring_view arguments, DWORD timeoutMs) {
+    PROCESS_INFORMATION process{};
+    if (!StartProcess(exe, arguments, process)) {
+        return kNotRun;
+    }
     DWORD exitCode = kTimedOut;
     if (WaitForSingleObject(process.hProcess, timeoutMs) == WAIT_OBJECT_0) {
         GetExitCodeProcess(process.hProcess, &exitCode);

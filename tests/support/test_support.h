@@ -52,9 +52,13 @@ std::wstring WindowsPathFromUnix(std::string_view unixPath);
 // Value of an environment variable, empty when not set.
 std::wstring EnvironmentValue(const wchar_t* name);
 
-// Starts exe with the quoted path as the first argument, then arguments,
-// and waits for it. Returns its exit code, or kNotRun / kTimedOut (the
-// process is killed) as failures the test reports.
+// Starts exe with the quoted path as the first argument, then arguments.
+// The thread handle is closed; the caller owns process.hProcess.
+bool StartProcess(const std::wstring& exe, std::wstring_view arguments,
+                  PROCESS_INFORMATION& process);
+
+// Starts exe as StartProcess does and waits for it. Returns its exit code, or kNotRun / kTimedOut
+// (the process is killed) as failures the test reports.
 inline constexpr DWORD kNotRun = 0xDEAD0001;
 inline constexpr DWORD kTimedOut = 0xDEAD0002;
 DWORD RunAndWait(const std::wstring& exe, std::wstring_view arguments = {},
