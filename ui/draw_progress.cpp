@@ -167,6 +167,13 @@ void DrawProgressClass::ApplyTotal(std::uint64_t newTotal, bool resetState) {
 }
 
 void DrawProgressClass::FreezeError() {
+    // Requests the worker filed before it ended must not land after the
+    // freeze: a pending state would replace the error at the next tick.
+    ApplyPending();
+    FreezeAtCurrent();
+}
+
+void DrawProgressClass::FreezeAtCurrent() {
     frozenFraction = CountFraction(current, total);
     state = ProgressState::Error;
     changed = false;
@@ -227,7 +234,7 @@ void DrawProgressClass::ApplyPending() {
             changed = false;
             Invalidate();
         } else if (local.newState == 5) {
-            FreezeError();
+            FreezeAtCurrent();
         }
     }
 }

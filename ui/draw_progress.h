@@ -98,6 +98,7 @@ public:
 
     // Direct operations, window thread only; each invalidates the bar.
     void ApplyTotal(std::uint64_t newTotal, bool resetState);
+    // Applies what is pending first, then freezes the fill at the count.
     void FreezeError();
     void ShowMessageNow(const wchar_t* text, size_t length);
 
@@ -126,6 +127,7 @@ public:
 
 private:
     void RequestState(std::uint8_t newState);
+    void FreezeAtCurrent();
     bool EnsureResources(ID2D1RenderTarget* target);
     bool EnsureTextFormats();
 

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -14,20 +15,20 @@
 #include <string>
 #include <vector>
 
-#include <wincodec.h>
-
 #include "diag/log_file_name.h"
 #include "http/sha256.h"
-#include "launcher/app_context.h"
 #include "tests/http/update_server.h"
+#include "tests/launcher/bar_capture.h"
 #include "tests/launcher/message_box_reader.h"
 #include "tests/launcher/standin_record_reader.h"
 #include "tests/support/test_support.h"
 #include "tests/ui/screenshot.h"
+#include "tests/update/worker_records.h"
 
 namespace tqtest {
 namespace {
 
+using ncDrawProgress::DrawProgressClass;
 using ::testing::Contains;
 using ::testing::Not;
 
@@ -110,6 +111,21 @@ std::set<std::string> FilesBelow(const std::wstring& root) {
     return names;
 }
 
+// Names directly inside a folder.
+std::set<std::string> EntriesOf(const std::wstring& folder) {
+    std::set<std::string> names;
+    std::error_code error;
+    for (auto it = std::filesystem::directory_iterator(folder, error);
+         it != std::filesystem::directory_iterator(); it.increment(error)) {
+        if (error) {
+            break;
+        }
+        const std::u8string name = it->path().filename().u8string();
+        names.insert(std::string(name.begin(), name.end()));
+    }
+    return names;
+}
+
 bool IsBookkeeping(const std::string& name) {
     return name.rfind("UserData/", 0) == 0 || name == "tqVornStart.exe" ||
            name == "tqVornMain.exe" || name == "tqVornMain.received";
@@ -140,6 +156,89 @@ bool AnyPartFile(const std::wstring& root) {
 size_t CountRequests(const std::vector<std::string>& log, std::string_view prefix) {
     return static_cast<size_t>(std::count_if(
         log.begin(), log.end(), [&](const std::string& l) { return l.rfind(prefix, 0) == 0; }));
+}
+
+using RunLogLines = std::vector<std::string>;
+
+// A result this long after the update started still leaves the window up for
+// two ticks of the bars' timers and a paint before the minimum display time.
+constexpr std::int64_t kPaintedFinalBefore = 800;
+
+std::string Joined(const RunLogLines& log) {
+    std::string text;
+    for (const std::string& line : log) {
+        text += "  " + line + "\n";
+    }
+    return text;
+}
+
+bool Matches(const std::string& line, const std::string& pattern) {
+    return ::testing::Value(line, FullyMatches(pattern));
+}
+
+// T of the first record that matches, or -1.
+std::int64_t RecordTime(const RunLogLines& log, const std::string& pattern) {
+    for (const std::string& line : log) {
+        if (Matches(line, pattern)) {
+            return std::stoll(line.substr(2, line.find(',', 2) - 2));
+        }
+    }
+    return -1;
+}
+
+// Milliseconds from the start of the update to the window taking its result.
+std::int64_t ResultDelay(const RunLogLines& log) {
+    const std::int64_t start = RecordTime(log, R"(R,\d+,2,58,9,1,0)");
+    const std::int64_t result = RecordTime(log, R"(R,\d+,2,58,18,1,0)");
+    return start < 0 || result < 0 ? -1 : result - start;
+}
+
+// Each pattern matches a line after the one the pattern before it matched.
+void ExpectInOrder(const RunLogLines& log, const std::vector<std::string>& patterns) {
+    auto at = log.begin();
+    for (const std::string& pattern : patterns) {
+        at = std::find_if(at, log.end(), [&](const std::string& l) { return Matches(l, pattern); });
+        if (at == log.end()) {
+            ADD_FAILURE() << "no record /" << pattern << "/ where expected in\n" << Joined(log);
+            return;
+        }
+        ++at;
+    }
+}
+
+void ExpectNone(const RunLogLines& log, const std::string& pattern) {
+    for (const std::string& line : log) {
+        EXPECT_FALSE(Matches(line, pattern)) << "unexpected record " << line;
+    }
+}
+
+std::vector<std::string> operator+(std::vector<std::string> a, const std::vector<std::string>& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+// The entry sequence up to the update: header, graphics, the update started
+// and, unless skipped, the worker with its session.
+std::vector<std::string> EntryUntilUpdate(bool worker = true) {
+    std::vector<std::string> records = {R"(# Start Version  1\. 0\.10 \[rev:493\])",
+                                        R"(R,\d+,2,6,3,1,0)", R"(R,\d+,2,58,9,1,0)"};
+    if (worker) {
+        records = records + std::vector<std::string>{R"(R,\d+,2,58,10,1,0)", R"(R,\d+,2,58,15,1,0)",
+                                                     R"(R,\d+,2,58,8,1,0)"};
+    }
+    return records;
+}
+
+// The orderly end: graphics released, then the footer as the last lines.
+std::vector<std::string> EntryEnd() {
+    return {R"(R,\d+,2,6,4,1,0)", "#", "# - Normal End -------------------", "#"};
+}
+
+// One fetch that succeeded at its first attempt.
+std::vector<std::string> Fetched(std::uint64_t request, const std::string& size = R"(\d+)") {
+    return {R"(R,\d+,2,58,15,4,1)",         R"(D,\d+,2,58,15,1,U,)" + std::to_string(request),
+            R"(R,\d+,2,58,15,5,200)",       R"(D,\d+,2,58,15,2,U,)" + size,
+            R"(D,\d+,2,58,15,3,U,)" + size, R"(D,\d+,2,58,15,4,U,\d+)"};
 }
 
 // The outcome of one run of the start program.
@@ -173,6 +272,8 @@ protected:
                           DWORD timeoutMs = 60'000) {
         ProgramRun run;
         ChildProcess child;
+        const std::wstring parent = install.path().substr(0, install.path().find_last_of(L'\\'));
+        const std::set<std::string> besideBefore = EntriesOf(parent);
         run.startTime = Now();
         if (!child.Start(install.Join(L"tqVornStart.exe"), arguments)) {
             ADD_FAILURE() << "tqVornStart.exe did not start";
@@ -190,6 +291,13 @@ protected:
             whileUp(child, window);
         }
         run.exitCode = child.Wait(timeoutMs);
+        // Nothing new beside the installation folder: the program keeps to it.
+        std::set<std::string> besideAfter = EntriesOf(parent);
+        for (const std::string& name : besideBefore) {
+            besideAfter.erase(name);
+        }
+        EXPECT_TRUE(besideAfter.empty())
+            << "written outside the installation: " << *besideAfter.begin();
         return run;
     }
 
@@ -254,22 +362,37 @@ protected:
         EXPECT_EQ(found, expected);
         EXPECT_FALSE(AnyPartFile(install.path()));
     }
-    static void Capture(HWND window, const std::wstring& name) {
-        // The capture writer uses the program's WIC factory; this test has none.
-        if (ncApp::Context().wicFactory == nullptr) {
-            CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-            IWICImagingFactory* factory = nullptr;
-            ASSERT_EQ(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
-                                       IID_PPV_ARGS(&factory)),
-                      S_OK);
-            ncApp::Context().wicFactory = factory;
+    // The bars' final state (expected picture `index`; `index` + 1 is the
+    // state shown before it): seen on screen whenever the window stayed long
+    // enough after the result to apply and paint it. The window holds until
+    // 1000 ms after the update started, then goes at once; an update that
+    // reports later than about 800 ms (two ticks of the bars' 100 ms timers
+    // and a paint) leaves its last requests unpainted by design, and then
+    // only the states before it can be checked.
+    static void ExpectBarsShown(const BarWatch& watch, size_t index, const RunLogLines& log,
+                                const std::wstring& name) {
+        const tqtest::Capture& shown = watch.Matched(index) ? watch.matched[index] : watch.last;
+        if (!shown.pixels.empty()) {
+            EXPECT_TRUE(SavePng(shown, EndToEndArtifactFolder() + L"\\" + name + L".png"));
         }
-        std::wstring folder = ArtifactFolder();
-        folder = folder.substr(0, folder.find_last_of(L'\\')) + L"\\e2e";
-        CreateDirectoryW(folder.c_str(), nullptr);
-        const tqtest::Capture capture = CaptureClient(window);
-        EXPECT_GT(capture.width, 0);
-        EXPECT_TRUE(SavePng(capture, folder + L"\\" + name + L".png"));
+        const std::int64_t resultAfter = ResultDelay(log);
+        ASSERT_GE(resultAfter, 0) << "no start or result record";
+        if (resultAfter <= kPaintedFinalBefore) {
+            EXPECT_TRUE(watch.Matched(index))
+                << Narrow(name) << ": the final bars never showed; result after " << resultAfter
+                << " ms, closest capture differs in " << watch.bestMismatch[index] << " pixels of "
+                << watch.captures << " captures";
+        } else {
+            // Too late to be painted; the state shown before it must have been.
+            std::printf("%ls: result after %lld ms, final bars not required on screen\n",
+                        name.c_str(), static_cast<long long>(resultAfter));
+            if (watch.matched.size() <= index + 1) {
+                return;
+            }
+            EXPECT_TRUE(watch.Matched(index + 1))
+                << Narrow(name) << ": the earlier state never showed either; closest capture "
+                << "differs in " << watch.bestMismatch[index + 1] << " pixels";
+        }
     }
     static std::string UniqueGeneration(std::string_view stem) {
         static int counter = 0;
@@ -291,6 +414,50 @@ const std::vector<ServedFile> kMainFiles = {
     {"lib/core.dat", std::string(4096, 'c')},
 };
 
+// The fetches of every data file of a target, in manifest order.
+std::vector<std::string> DataFetched(std::vector<ServedFile> files, std::uint64_t base) {
+    std::sort(files.begin(), files.end(),
+              [](const ServedFile& a, const ServedFile& b) { return a.path < b.path; });
+    std::vector<std::string> records;
+    for (size_t j = 0; j < files.size(); ++j) {
+        records = records + Fetched(base + 2 + j, std::to_string(files[j].content.size()));
+    }
+    return records;
+}
+
+std::vector<std::string> ManifestsFetched(std::uint64_t base) {
+    return Fetched(base) + Fetched(base + 1);
+}
+
+constexpr std::uint64_t kMainBase = 1'000'000;
+
+// Bar states as the worker and the window request them.
+void NoUpdate(DrawProgressClass& bar) {
+    bar.SetStateNoUpdate();
+}
+void Done(DrawProgressClass& bar) {
+    bar.SetStateDone();
+}
+void Preparing(DrawProgressClass& bar) {
+    bar.SetStatePreparing();
+}
+// Frozen after a complete count: the error text over a full fill.
+void ErrorAfterAll(DrawProgressClass& bar) {
+    bar.SetTotal(1, true);
+    bar.AddProgress(1);
+    bar.SetStateError();
+}
+BarRequests Message(std::wstring text) {
+    return [text](DrawProgressClass& bar) { bar.SetStateMessage(text.c_str(), text.size()); };
+}
+
+// The lower bar until a run's download stage: "準備中です...".
+BarPicture LowerBarPreparing() {
+    static const tqtest::Capture picture =
+        RenderExpectedBars({L"lower_bar_preparing", nullptr, Preparing});
+    return {picture, kLowerBar};
+}
+
 std::vector<ServedFile> Prefixed(const std::vector<ServedFile>& files, std::string_view prefix) {
     std::vector<ServedFile> out = files;
     for (ServedFile& file : out) {
@@ -302,9 +469,13 @@ std::vector<ServedFile> Prefixed(const std::vector<ServedFile>& files, std::stri
 TEST_F(StartProgramNetTest, FreshInstallationFetchesEverythingThenStartsTheMainApplication) {
     Publish("External", UniqueGeneration("ext"), kExternalFiles);
     Publish("Main", UniqueGeneration("main"), kMainFiles);
-    const ProgramRun run = RunProgram(kTestHostArgs, [](ChildProcess&, HWND window) {
-        Sleep(300);
-        Capture(window, L"fresh_installation");
+    // The preparing state lasts only for the manifests here, often less than
+    // the first frame takes to reach the screen: no earlier state is asked for.
+    const std::vector<BarPicture> expected = {
+        {RenderExpectedBars({L"fresh_installation", Done, Done})}};
+    BarWatch watch;
+    const ProgramRun run = RunProgram(kTestHostArgs, [&](ChildProcess& child, HWND window) {
+        watch = WatchBars(child.handle(), window, expected, 20'000);
     });
     EXPECT_TRUE(run.windowSeen);
     EXPECT_EQ(run.exitCode, 0u);
@@ -319,8 +490,12 @@ TEST_F(StartProgramNetTest, FreshInstallationFetchesEverythingThenStartsTheMainA
     EXPECT_EQ(CountRequests(requests, "GET /qvdwn/fdl/Main/"), 2 + kMainFiles.size());
     EXPECT_EQ(ReadFileBytes(install.Join(L"tqVornStart.exe")), startExeBytes);
     const auto log = RunLog();
-    ASSERT_FALSE(log.empty());
-    EXPECT_EQ(log[log.size() - 2], "# - Normal End -------------------");
+    ExpectInOrder(log, EntryUntilUpdate() + ManifestsFetched(0) + ManifestsFetched(kMainBase) +
+                           DataFetched(kExternalFiles, 0) + DataFetched(kMainFiles, kMainBase) +
+                           std::vector<std::string>{R"(R,\d+,2,58,18,1,0)"} + EntryEnd());
+    ExpectNone(log, R"([RD],\d+,[34],.*)");
+    ExpectNone(log, R"(R,\d+,2,58,15,8,\d+)");
+    ExpectBarsShown(watch, 0, log, L"fresh_installation");
 }
 
 TEST_F(StartProgramNetTest, EverythingCurrentFetchesNoFileAndStartsTheMainApplication) {
@@ -338,9 +513,11 @@ TEST_F(StartProgramNetTest, EverythingCurrentFetchesNoFileAndStartsTheMainApplic
     };
     place(install.Join(L"External"), kExternalFiles);
     place(install.path(), kMainFiles);
-    const ProgramRun run = RunProgram(kTestHostArgs, [](ChildProcess&, HWND window) {
-        Sleep(500);
-        Capture(window, L"everything_current");
+    const std::vector<BarPicture> expected = {
+        {RenderExpectedBars({L"everything_current", NoUpdate, NoUpdate})}, LowerBarPreparing()};
+    BarWatch watch;
+    const ProgramRun run = RunProgram(kTestHostArgs, [&](ChildProcess& child, HWND window) {
+        watch = WatchBars(child.handle(), window, expected, 20'000);
     });
     EXPECT_EQ(run.exitCode, 0u);
     ExpectMainStarted(run);
@@ -350,6 +527,16 @@ TEST_F(StartProgramNetTest, EverythingCurrentFetchesNoFileAndStartsTheMainApplic
     EXPECT_EQ(CountRequests(requests, "GET /qvdwn/fdl/Main/main"), 2u);
     ExpectFiles(install.Join(L"External"), kExternalFiles);
     ExpectFiles(install.path(), kMainFiles);
+    std::vector<ServedFile> all = Prefixed(kExternalFiles, "External/");
+    all.insert(all.end(), kMainFiles.begin(), kMainFiles.end());
+    ExpectOnlyThese(all);
+    const auto log = RunLog();
+    ExpectInOrder(log, EntryUntilUpdate() + ManifestsFetched(0) + ManifestsFetched(kMainBase) +
+                           std::vector<std::string>{R"(R,\d+,2,58,18,1,0)"} + EntryEnd());
+    EXPECT_THAT(DataValues(WorkerRecords(log), 1),
+                ::testing::ElementsAre("0", "1", "1000000", "1000001"));
+    ExpectNone(log, R"([RD],\d+,[34],.*)");
+    ExpectBarsShown(watch, 0, log, L"everything_current");
 }
 
 // Runs that end without an update: nothing is fetched and nothing started.
@@ -357,6 +544,8 @@ struct FailedRunCase {
     const char* name;
     const char* faults;
     size_t minimumStatusRequests;
+    std::vector<std::string> records;  // in this order, between the worker's start and the result
+    BarRequests finalBars;             // both bars; none when the end state depends on timing
 };
 
 class FailedRunTest : public StartProgramNetTest,
@@ -367,10 +556,20 @@ TEST_P(FailedRunTest, EndsNormallyWithoutFetchingOrStarting) {
     Publish("External", UniqueGeneration("ext"), kExternalFiles);
     Publish("Main", UniqueGeneration("main"), kMainFiles);
     SetFaults(c.faults);
-    const ProgramRun run = RunProgram(kTestHostArgs, [&](ChildProcess&, HWND window) {
-        Sleep(300);
-        Capture(window, ncHttp::Utf8ToWide(c.name));
+    const std::wstring name = ncHttp::Utf8ToWide(c.name);
+    std::vector<BarPicture> expected;
+    if (c.finalBars) {
+        expected.push_back({RenderExpectedBars({name, c.finalBars, c.finalBars})});
+        // What shows while the status requests are retried.
+        expected.push_back({RenderExpectedBars({name + L"_preparing", Preparing, Preparing})});
+    }
+    BarWatch watch;
+    const ProgramRun run = RunProgram(kTestHostArgs, [&](ChildProcess& child, HWND window) {
+        watch = WatchBars(child.handle(), window, expected, 20'000);
     });
+    if (!c.finalBars && !watch.last.pixels.empty()) {
+        EXPECT_TRUE(SavePng(watch.last, EndToEndArtifactFolder() + L"\\" + name + L".png"));
+    }
     EXPECT_EQ(run.exitCode, 0u);
     ExpectMainNotStarted();
     const auto requests = RequestLog();
@@ -380,15 +579,31 @@ TEST_P(FailedRunTest, EndsNormallyWithoutFetchingOrStarting) {
               0)
         << c.name;
     ExpectOnlyThese({});
+    const auto log = RunLog();
+    ExpectInOrder(log, EntryUntilUpdate() + c.records +
+                           std::vector<std::string>{R"(R,\d+,2,58,18,1,0)"} + EntryEnd());
+    if (c.finalBars) {
+        ExpectBarsShown(watch, 0, log, name);
+    }
 }
 
-INSTANTIATE_TEST_SUITE_P(Faults, FailedRunTest,
-                         ::testing::Values(
-                             // The status request is tried three times before the run gives up.
-                             FailedRunCase{"status_500", "POST /qvdwn/sts/* status=500\n", 3},
-                             FailedRunCase{"manifest_404",
-                                           "GET /qvdwn/fdl/*/updFiles.dat status=404\n", 1}),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    Faults, FailedRunTest,
+    ::testing::Values(
+        // The status request is tried three times before the run gives up.
+        FailedRunCase{"status_500",
+                      "POST /qvdwn/sts/* status=500\n",
+                      3,
+                      {R"(R,\d+,2,58,15,7,1)", R"(R,\d+,2,58,15,7,2)"},
+                      Message(L"アップデートできません(1)")},
+        // The failed files list is followed by a generation check.
+        FailedRunCase{
+            "manifest_404", "GET /qvdwn/fdl/*/updFiles.dat status=404\n", 1,
+            Fetched(0) + std::vector<std::string>{R"(R,\d+,2,58,15,4,1)", R"(D,\d+,2,58,15,1,U,1)",
+                                                  R"(R,\d+,4,58,15,6,404)", R"(R,\d+,4,58,15,3,0)",
+                                                  R"(R,\d+,2,42,16,1,0)"},
+            nullptr}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 // Owner of the first visible message box (dialog class "#32770"), or null.
 BOOL CALLBACK FindBoxOwner(HWND window, LPARAM data) {
@@ -427,23 +642,53 @@ TEST_F(StartProgramNetTest, UnreachableServerShowsTheNetworkBoxOwnedByTheWindow)
     EXPECT_STREQ(ownerClass, kWindowClass);
     EXPECT_TRUE(RequestLog().empty());
     ExpectMainNotStarted();
+    ExpectOnlyThese({});
+    // No answer at all is retried like a server error, then reported as unreachable.
+    const auto log = RunLog();
+    ExpectInOrder(log,
+                  EntryUntilUpdate() +
+                      std::vector<std::string>{R"(R,\d+,4,42,16,4,0)", R"(R,\d+,2,58,15,7,1)",
+                                               R"(R,\d+,2,58,15,7,2)", R"(R,\d+,2,58,18,1,0)"} +
+                      EntryEnd());
+    ExpectNone(log, R"(R,\d+,\d,58,15,4,\d+)");
 }
 
+// The last file is held back so that the result comes after the minimum
+// display time: the hand-off then fails while the worker's final requests
+// (the count of the last file, the done state) are still pending on the bars,
+// and the frozen error state must win over them.
 TEST_F(StartProgramNetTest, MissingMainApplicationFreezesTheBarsUntilEsc) {
     ASSERT_TRUE(DeleteFileW(install.Join(L"tqVornMain.exe").c_str()));
     Publish("Main", UniqueGeneration("main"), kMainFiles);
+    SetFaults("GET /qvdwn/fdl/Main/*/data/lib/core.dat stall=1200\n");
+    const tqtest::Capture frozen =
+        RenderExpectedBars({L"main_application_missing", ErrorAfterAll, ErrorAfterAll});
     bool stayed = false;
+    BarWatch watch;
+    int mismatchLater = -1;
     const ProgramRun run = RunProgram(kTestHostArgs, [&](ChildProcess& child, HWND window) {
-        // Well past the minimum display time and the hand-off attempt.
-        Sleep(3000);
+        watch = WatchBars(child.handle(), window, {{frozen}}, 10'000, true);
+        // Several ticks of the bars' timers later the picture is the same.
+        Sleep(500);
         stayed = WaitForSingleObject(child.handle(), 0) == WAIT_TIMEOUT && IsWindowVisible(window);
-        Capture(window, L"main_application_missing");
+        mismatchLater = BarMismatch(CaptureClient(window), frozen);
         PostMessageW(window, WM_COMMAND, IDCANCEL, 0);
     });
     EXPECT_TRUE(stayed) << "the window went away without Esc";
     EXPECT_EQ(run.exitCode, 0u);
     ExpectFiles(install.path(), kMainFiles);
     ExpectOnlyThese(kMainFiles);
+    const auto log = RunLog();
+    EXPECT_GT(ResultDelay(log), 1000);
+    ExpectInOrder(
+        log, EntryUntilUpdate() + ManifestsFetched(kMainBase) + DataFetched(kMainFiles, kMainBase) +
+                 std::vector<std::string>{R"(R,\d+,2,58,18,1,0)", R"(R,\d+,4,58,17,3,2)",
+                                          R"(R,\d+,4,58,18,2,0)", R"(R,\d+,2,58,25,1,0)"} +
+                 EntryEnd());
+    EXPECT_TRUE(SavePng(watch.Matched(0) ? watch.matched[0] : watch.last,
+                        EndToEndArtifactFolder() + L"\\main_application_missing.png"));
+    EXPECT_TRUE(watch.Matched(0)) << "closest capture differs in " << watch.bestMismatch[0];
+    EXPECT_LE(mismatchLater, kBarTolerance) << "the frozen bars changed";
 }
 
 TEST_F(StartProgramNetTest, SkipSwitchAsksNothingAndStartsTheMainApplication) {
@@ -453,6 +698,11 @@ TEST_F(StartProgramNetTest, SkipSwitchAsksNothingAndStartsTheMainApplication) {
     ExpectMainStarted(run);
     EXPECT_TRUE(RequestLog().empty());
     ExpectOnlyThese({});
+    const auto log = RunLog();
+    ExpectInOrder(log, EntryUntilUpdate(false) + std::vector<std::string>{R"(R,\d+,2,58,18,1,0)"} +
+                           EntryEnd());
+    ExpectNone(log, R"(R,\d+,\d,58,10,.*)");
+    EXPECT_TRUE(WorkerRecords(log).empty()) << "a worker ran";
 }
 
 TEST_F(StartProgramNetTest, ScratchRootSwitchInstallsBelowTheWorkFolder) {
@@ -467,6 +717,11 @@ TEST_F(StartProgramNetTest, ScratchRootSwitchInstallsBelowTheWorkFolder) {
     std::vector<ServedFile> all = Prefixed(kExternalFiles, "External/");
     all.insert(all.end(), kMainFiles.begin(), kMainFiles.end());
     ExpectOnlyThese(all, "UserData/Common/Temp/");
+    const auto log = RunLog();
+    ExpectInOrder(log, EntryUntilUpdate() + ManifestsFetched(0) + ManifestsFetched(kMainBase) +
+                           DataFetched(kExternalFiles, 0) + DataFetched(kMainFiles, kMainBase) +
+                           EntryEnd());
+    ExpectNone(log, R"([RD],\d+,[34],.*)");
 }
 
 TEST_F(StartProgramNetTest, NewerStartProgramIsFetchedBesideItself) {
@@ -481,6 +736,10 @@ TEST_F(StartProgramNetTest, NewerStartProgramIsFetchedBesideItself) {
     placed.push_back({"tqVornStart.new", "MZ newer start program"});
     ExpectFiles(install.path(), placed);
     ExpectOnlyThese(placed);
+    const auto log = RunLog();
+    ExpectInOrder(log, EntryUntilUpdate() + ManifestsFetched(kMainBase) +
+                           DataFetched(files, kMainBase) + EntryEnd());
+    ExpectNone(log, R"([RD],\d+,[34],.*)");
 }
 
 // The generation is switched under the running download: the worker starts
@@ -500,6 +759,14 @@ TEST_F(StartProgramNetTest, GenerationSwitchDuringDownloadStartsOverAndFinishes)
     ExpectOnlyThese(newer);
     const auto requests = RequestLog();
     EXPECT_EQ(CountRequests(requests, "GET /qvdwn/fdl/Main/" + second + "/updFiles.dat"), 1u);
+    // The 409 counts as a switch by itself; the second run fetches what differs.
+    const auto log = RunLog();
+    ExpectInOrder(log,
+                  EntryUntilUpdate() + ManifestsFetched(kMainBase) +
+                      std::vector<std::string>{R"(R,\d+,\d,58,15,6,409)", R"(R,\d+,2,58,15,8,1)"} +
+                      ManifestsFetched(kMainBase) + DataFetched(newer, kMainBase) +
+                      std::vector<std::string>{R"(R,\d+,2,58,18,1,0)"} + EntryEnd());
+    EXPECT_EQ(Events(WorkerRecords(log), 8).size(), 1u);
 }
 
 // Every run sees another switch; after the third the update gives up.
@@ -515,9 +782,13 @@ TEST_F(StartProgramNetTest, ThreeGenerationSwitchesEndTheUpdateWithoutStarting) 
                  "/data/* publish=" + generations[static_cast<size_t>(i)] + " times=1\n";
     }
     SetFaults(rules);
-    const ProgramRun run = RunProgram(kTestHostArgs, [](ChildProcess&, HWND window) {
-        Sleep(800);
-        Capture(window, L"three_switches");
+    const std::vector<BarPicture> expected = {
+        {RenderExpectedBars({L"three_switches", Message(L"公開世代が切り替わりました"),
+                             Message(L"公開世代が切り替わりました")})},
+        LowerBarPreparing()};
+    BarWatch watch;
+    const ProgramRun run = RunProgram(kTestHostArgs, [&](ChildProcess& child, HWND window) {
+        watch = WatchBars(child.handle(), window, expected, 20'000);
     });
     EXPECT_EQ(run.exitCode, 0u);
     ExpectMainNotStarted();
@@ -529,7 +800,17 @@ TEST_F(StartProgramNetTest, ThreeGenerationSwitchesEndTheUpdateWithoutStarting) 
             1u);
     }
     EXPECT_EQ(CountRequests(requests, "GET /qvdwn/fdl/Main/" + generations[3]), 0u);
-    EXPECT_FALSE(AnyPartFile(install.path()));
+    ExpectOnlyThese({});
+    const auto log = RunLog();
+    std::vector<std::string> records = EntryUntilUpdate();
+    for (int i = 1; i <= 3; ++i) {
+        records = records + ManifestsFetched(kMainBase) +
+                  std::vector<std::string>{R"(R,\d+,\d,58,15,6,409)",
+                                           R"(R,\d+,2,58,15,8,)" + std::to_string(i)};
+    }
+    ExpectInOrder(log, records + std::vector<std::string>{R"(R,\d+,2,58,18,1,0)"} + EntryEnd());
+    EXPECT_EQ(Events(WorkerRecords(log), 8).size(), 3u);
+    ExpectBarsShown(watch, 0, log, L"three_switches");
 }
 
 // Esc while a file is stalled mid-body: the window hides at once, the process
@@ -569,8 +850,17 @@ TEST_F(StartProgramNetTest, EscDuringAStalledDownloadKeepsTheOldFile) {
     EXPECT_LT(GetTickCount64() - escAt, 15'000u) << "the program waited out the stall";
     EXPECT_EQ(ReadFileBytes(install.Join(L"lib\\core.dat")), old);
     EXPECT_EQ(LastWriteTime(install.Join(L"lib\\core.dat")), oldTime);
-    EXPECT_FALSE(AnyPartFile(install.path()));
+    ExpectOnlyThese({{"lib/core.dat", old}});
     ExpectMainNotStarted();
+    // The stalled fetch ends without success once cancelled, and nothing is retried.
+    const auto log = RunLog();
+    ExpectInOrder(
+        log, EntryUntilUpdate() + ManifestsFetched(kMainBase) +
+                 std::vector<std::string>{R"(R,\d+,2,58,15,4,1)", R"(D,\d+,2,58,15,1,U,1000002)",
+                                          R"(R,\d+,2,58,25,1,0)", R"(R,\d+,2,58,15,6,\d+)",
+                                          R"(R,\d+,4,58,15,3,0)"} +
+                 EntryEnd());
+    EXPECT_EQ(Events(WorkerRecords(log), 4).size(), 3u);
 }
 
 }  // namespace

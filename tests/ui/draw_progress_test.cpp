@@ -206,6 +206,21 @@ TEST(ProgressBar, FrozenErrorKeepsItsFractionWhenCountsArrive) {
     EXPECT_DOUBLE_EQ(shown.fraction, 0.25);
 }
 
+// The window freezes the bars when the hand-off fails, possibly before a tick
+// has applied the worker's last requests; those must not replace the error.
+TEST(ProgressBar, FreezeErrorTakesPendingRequestsFirst) {
+    DrawProgressClass bar(StartWindowBar(1000, 276));
+    bar.SetTotal(8, true);
+    bar.AddProgress(8);
+    bar.SetStateDone();
+    bar.FreezeError();
+    EXPECT_EQ(bar.state, ProgressState::Error);
+    EXPECT_DOUBLE_EQ(bar.frozenFraction, 1.0);
+    bar.ApplyPending();
+    EXPECT_EQ(bar.state, ProgressState::Error) << "a pending state came after the freeze";
+    EXPECT_EQ(bar.CurrentDisplay().percent, L"100.0%");
+}
+
 TEST(ProgressBar, DirectOperationsAndChangeFlag) {
     DrawProgressClass bar(StartWindowBar(1000, 276));
     bar.ApplyTotal(10, true);
