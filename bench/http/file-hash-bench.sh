@@ -10,5 +10,7 @@ mib="${1:-1024}" rounds="${2:-7}"
 file="$repo/build/x64/bench-hash.bin"
 trap 'rm -f "$file"' EXIT
 head -c "$((mib * 1048576))" /dev/urandom >"$file"
-"$repo/scripts/wine-run" "$repo/build/x64/bin/file_hash_bench.exe" "Z:${file//\//\\}" "$rounds" |
-  tr -d '\r' | tee /dev/stderr | python3 "$repo/bench/http/bench_table.py" hash "$mib" "$rounds"
+runs="$("$repo/scripts/wine-run" "$repo/build/x64/bin/file_hash_bench.exe" \
+  "Z:${file//\//\\}" "$rounds" | tr -d '\r')"
+printf '%s\n' "$runs" >&2
+printf '%s\n' "$runs" | python3 "$repo/bench/http/bench_table.py" hash "$mib" "$rounds"

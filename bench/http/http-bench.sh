@@ -8,6 +8,9 @@
 # warms Wine and the server first. Prints a markdown table of medians.
 #
 #   bench/http/http-bench.sh [size in MiB, default 1024] [rounds, default 5]
+#
+# TQ_BENCH_PATHS="read bare ..." picks other paths (the exe also knows
+# bare-1MiB: the bare loop with 1 MiB reads).
 set -euo pipefail
 repo="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
 if [ "${TQ_TESTNET_INSIDE:-}" != 1 ]; then
@@ -58,7 +61,7 @@ run_path() {
   if [ "$1" = curl ]; then curl_path; else wine_path "$1"; fi
 }
 
-paths=(read bare bare-write verified curl)
+read -r -a paths <<<"${TQ_BENCH_PATHS:-read bare bare-write verified curl}"
 "$repo/scripts/wine-run" "$repo/build/x64/bin/http_download_bench.exe" \
   read "$request" "$size" "$sha" >/dev/null
 for ((round = 0; round < rounds; ++round)); do

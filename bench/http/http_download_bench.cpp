@@ -8,6 +8,8 @@
 //               way the verified download writes its temporary file
 //   verified    DownloadVerifiedFile with size and digest checks, a cancel
 //               check and a progress callback like the update worker's
+//   bare-1MiB   bare with 1 MiB reads (not part of the default set: it only
+//               shows what the fixed 64 KiB read size costs)
 //
 //   http_download_bench.exe <mode> <request path> <size> <SHA-256>
 //
@@ -38,7 +40,7 @@ namespace {
 
 constexpr DWORD kChunk = 65536;
 
-enum class Mode { read, bare, bareWrite, verified };
+enum class Mode { read, bare, bareWrite, verified, bareLarge };
 
 SIZE_T PeakWorkingSet() {
     PROCESS_MEMORY_COUNTERS counters{};
@@ -87,10 +89,11 @@ bool BareLoop(HINTERNET connection, const std::wstring& path, Mode mode,
               (!hashing || hash != nullptr) &&
               WinHttpSendRequest(request, WINHTTP_NO_ADDITIONAL_HEADERS, 0, nullptr, 0, 0, 0) &&
               WinHttpReceiveResponse(request, nullptr);
-    std::vector<unsigned char> buffer(kChunk);
+    const DWORD chunk = mode == Mode::bareLarge ? 1u << 20 : kChunk;
+    std::vector<unsigned char> buffer(chunk);
     while (ok) {
         DWORD read = 0;
-        ok = WinHttpReadData(request, buffer.data(), kChunk, &read);
+        ok = WinHttpReadData(request, buffer.data(), chunk, &read);
         if (!ok || read == 0) {
             break;
         }
@@ -153,9 +156,10 @@ bool Verified(HINTERNET connection, const std::string& path, std::uint64_t size,
 
 int wmain(int argc, wchar_t** argv) {
     if (argc != 5) {
-        std::fprintf(stderr,
-                     "usage: http_download_bench read|bare|bare-write|verified <request path> "
-                     "<size> <sha256>\n");
+        std::fprintf(
+            stderr,
+            "usage: http_download_bench read|bare|bare-write|verified|bare-1MiB <request path> "
+            "<size> <sha256>\n");
         return 2;
     }
     const std::wstring modeName = argv[1];
@@ -168,6 +172,8 @@ int wmain(int argc, wchar_t** argv) {
         mode = Mode::bareWrite;
     } else if (modeName == L"verified") {
         mode = Mode::verified;
+    } else if (modeName == L"bare-1MiB") {
+        mode = Mode::bareLarge;
     } else {
         std::fprintf(stderr, "unknown mode\n");
         return 2;
