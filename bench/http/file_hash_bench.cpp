@@ -3,39 +3,15 @@
 //
 //   file_hash_bench.exe <file>
 #include <windows.h>
-#include <bcrypt.h>
 
 #include <chrono>
 #include <cstdio>
 #include <string>
-#include <vector>
 
+#include "bench/http/bare_reference.h"
 #include "update/file_digest.h"
 
 namespace {
-
-bool BareHash(const std::wstring& path) {
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                              FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        return false;
-    }
-    BCRYPT_ALG_HANDLE algorithm = nullptr;
-    BCRYPT_HASH_HANDLE hash = nullptr;
-    BCryptOpenAlgorithmProvider(&algorithm, BCRYPT_SHA256_ALGORITHM, nullptr, 0);
-    BCryptCreateHash(algorithm, &hash, nullptr, 0, nullptr, 0, 0);
-    std::vector<unsigned char> buffer(65536);
-    DWORD read = 0;
-    while (ReadFile(file, buffer.data(), 65536, &read, nullptr) && read != 0) {
-        BCryptHashData(hash, buffer.data(), read, 0);
-    }
-    unsigned char digest[32];
-    BCryptFinishHash(hash, digest, 32, 0);
-    BCryptDestroyHash(hash);
-    BCryptCloseAlgorithmProvider(algorithm, 0);
-    CloseHandle(file);
-    return true;
-}
 
 template <typename F>
 double Time(F f) {
@@ -54,7 +30,10 @@ int wmain(int argc, wchar_t** argv) {
     const std::wstring path = argv[1];
     double bare = 0, ours = 0;
     for (int pass = 0; pass < 2; ++pass) {
-        bare = Time([&] { BareHash(path); });
+        bare = Time([&] {
+            ncBench::BareSha256 sha;
+            ncBench::BareHashFile(path, sha);
+        });
         ours = Time([&] {
             std::string digest;
             ncUpdate::ComputeFileSha256(path, digest, nullptr);

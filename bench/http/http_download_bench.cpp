@@ -5,16 +5,14 @@
 //
 //   http_download_bench.exe <request path> <size> <SHA-256>
 #include <windows.h>
-#include <bcrypt.h>
 #include <psapi.h>
-#include <winhttp.h>
 
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
-#include <vector>
 
+#include "bench/http/bare_reference.h"
 #include "http/download.h"
 #include "http/http_client.h"
 #include "update/update_hosts.h"
@@ -35,39 +33,6 @@ SIZE_T WorkingSet() {
     PROCESS_MEMORY_COUNTERS counters{};
     GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof(counters));
     return counters.WorkingSetSize;
-}
-
-// The reference: nothing but WinHTTP reads and a CNG hash, no file.
-bool BareLoop(HINTERNET connection, const std::wstring& path, std::uint64_t& total) {
-    HINTERNET request =
-        WinHttpOpenRequest(connection, L"GET", path.c_str(), nullptr, WINHTTP_NO_REFERER,
-                           WINHTTP_DEFAULT_ACCEPT_TYPES, WINHTTP_FLAG_SECURE);
-    BCRYPT_ALG_HANDLE algorithm = nullptr;
-    BCRYPT_HASH_HANDLE hash = nullptr;
-    BCryptOpenAlgorithmProvider(&algorithm, BCRYPT_SHA256_ALGORITHM, nullptr, 0);
-    BCryptCreateHash(algorithm, &hash, nullptr, 0, nullptr, 0, 0);
-    bool ok = request != nullptr &&
-              WinHttpSendRequest(request, WINHTTP_NO_ADDITIONAL_HEADERS, 0, nullptr, 0, 0, 0) &&
-              WinHttpReceiveResponse(request, nullptr);
-    std::vector<unsigned char> buffer(65536);
-    total = 0;
-    while (ok) {
-        DWORD read = 0;
-        ok = WinHttpReadData(request, buffer.data(), 65536, &read);
-        if (!ok || read == 0) {
-            break;
-        }
-        BCryptHashData(hash, buffer.data(), read, 0);
-        total += read;
-    }
-    unsigned char digest[32];
-    BCryptFinishHash(hash, digest, 32, 0);
-    BCryptDestroyHash(hash);
-    BCryptCloseAlgorithmProvider(algorithm, 0);
-    if (request != nullptr) {
-        WinHttpCloseHandle(request);
-    }
-    return ok;
 }
 
 }  // namespace
@@ -93,7 +58,8 @@ int wmain(int argc, wchar_t** argv) {
 
     auto start = std::chrono::steady_clock::now();
     std::uint64_t total = 0;
-    const bool bareOk = BareLoop(session.connection.get(), widePath, total);
+    ncBench::BareSha256 sha;
+    const bool bareOk = ncBench::BareFetch(session.connection.get(), widePath, sha, total);
     const double bare = Seconds(start);
     const SIZE_T bareMemory = PeakWorkingSet();
 
