@@ -5,7 +5,8 @@
 #   full      1,000 small files + 8 x 64 MiB into an empty install folder:
 #             DownloadExec vs bare WinHTTP+CNG (same Wine, one connection,
 #             nothing written) vs curl + sha256sum natively (one curl process
-#             for every URL, so one connection)
+#             for every URL, so one connection); also DownloadVerifiedFile
+#             alone over the data files (the download layer without the worker)
 #   small     the 1,000 small files alone, the same three ways (per-request cost)
 #   noop-main 10,000 files, 1 GiB, all current, Main (digests checked):
 #             DownloadExec vs a bare CNG loop over the same files; also
@@ -17,9 +18,11 @@
 # Every round runs each scenario's paths back to back, alternating which goes
 # first; the table gives the median and the spread (min-max) over the rounds.
 #
-#   bench/update/update-bench.sh [--rounds N] [--quick]
+#   bench/update/update-bench.sh [--rounds N] [--quick] [--only "SCENARIO..."] [--keep]
 #
-# --quick shrinks every size (a smoke run of the script itself, not a result).
+# --quick shrinks every size (a smoke run of the script itself, not a result);
+# --only runs the named scenarios (default: all five); --keep leaves the
+# generated files and the update's run logs in build/x64/testnet/update-bench.
 # Build first: cmake --build --preset x64 --target update_bench. Needs curl.
 set -euo pipefail
 repo="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
@@ -36,11 +39,13 @@ if [ "${TQ_TESTNET_INSIDE:-}" != 1 ]; then
   exec "$repo/scripts/testnet" "$repo/build/x64/testnet/update-bench" "$host" "$0" --host "$host" "$@"
 fi
 
-rounds=3 quick=0 host=
+rounds=3 quick=0 host= keep=0 only="small full noop-main noop-ext big"
 while [ $# -gt 0 ]; do
   case "$1" in
     --rounds) rounds="$2"; shift 2 ;;
     --quick) quick=1; shift ;;
+    --only) only="$2"; shift 2 ;;
+    --keep) keep=1; shift ;;
     --host) host="$2"; shift 2 ;;
     *) echo "update-bench: unknown argument $1" >&2; exit 2 ;;
   esac
@@ -56,7 +61,8 @@ bench="$repo/build/x64/bin/update_bench.exe"
 work="$(dirname "$TQ_UPDATE_ROOT")/work"
 rm -rf "$work"
 mkdir -p "$work"
-trap 'rm -rf "$work" "$TQ_UPDATE_ROOT"' EXIT
+[ "$keep" = 1 ] || trap 'rm -rf "$work" "$TQ_UPDATE_ROOT"' EXIT
+wanted() { [[ " $only " == *" $1 "* ]]; }
 win() { printf 'Z:%s' "${1//\//\\}"; }
 wine_bench() { "$repo/scripts/wine-run" "$bench" "$@"; }
 now_ns() { date +%s%N; }
@@ -97,28 +103,42 @@ set_published() {
 data_of() { printf '%s/%s/generations/%s/data' "$TQ_UPDATE_ROOT" "$1" "$2"; }
 
 mkdir -p "$work/src"
-make_files "$work/src" "$small_count" $((small_count * 32768))
-gen_small="$(publish Main "$work/src")"
-make_files "$work/src" "$small_count" $((small_count * 32768))
-mkdir -p "$work/src/large"
-for i in $(seq "$big_count"); do
-  head -c $((big_mib * 1048576)) /dev/urandom >"$work/src/large/big$i.bin"
-done
-gen_full="$(publish Main "$work/src")"
-make_files "$work/src" "$noop_count" $((noop_mib * 1048576))
-gen_noop="$(publish Main "$work/src")"
-make_files "$work/src" "$ext_count" $((ext_count * 512))
-gen_ext="$(publish External "$work/src")"
-mkdir -p "$work/src"
-head -c $((huge_mib * 1048576)) /dev/urandom >"$work/src/huge.bin"
-gen_huge="$(publish Main "$work/src")"
-set_published External ""
-
+if wanted small; then
+  make_files "$work/src" "$small_count" $((small_count * 32768))
+  gen_small="$(publish Main "$work/src")"
+fi
+if wanted full; then
+  make_files "$work/src" "$small_count" $((small_count * 32768))
+  mkdir -p "$work/src/large"
+  for i in $(seq "$big_count"); do
+    head -c $((big_mib * 1048576)) /dev/urandom >"$work/src/large/big$i.bin"
+  done
+  gen_full="$(publish Main "$work/src")"
+fi
 # Installations that are already current: hard links keep size and time.
-mkdir -p "$work/noop-main/UserData/Common/Temp" "$work/noop-ext/External" \
-  "$work/noop-ext/UserData/Common/Temp"
-cp -al "$(data_of Main "$gen_noop")/." "$work/noop-main/"
-cp -al "$(data_of External "$gen_ext")/." "$work/noop-ext/External/"
+if wanted noop-main; then
+  make_files "$work/src" "$noop_count" $((noop_mib * 1048576))
+  gen_noop="$(publish Main "$work/src")"
+  mkdir -p "$work/noop-main/UserData/Common/Temp"
+  cp -al "$(data_of Main "$gen_noop")/." "$work/noop-main/"
+fi
+if wanted noop-ext; then
+  make_files "$work/src" "$ext_count" $((ext_count * 512))
+  gen_ext="$(publish External "$work/src")"
+  mkdir -p "$work/noop-ext/External" "$work/noop-ext/UserData/Common/Temp"
+  cp -al "$(data_of External "$gen_ext")/." "$work/noop-ext/External/"
+fi
+if wanted big; then
+  mkdir -p "$work/src"
+  # One byte short of 2 GiB: Wine's WinHTTP reads a Content-Length through a
+  # 32-bit signed conversion and ends every body at 2^31 - 1 bytes, so a
+  # file of 2 GiB or more never completes under Wine (the download refuses
+  # the short body). Windows is not affected.
+  head -c $((huge_mib * 1048576 - 1)) /dev/urandom >"$work/src/huge.bin"
+  gen_huge="$(publish Main "$work/src")"
+fi
+set_published External ""
+set_published Main ""
 
 # The request paths of a generation, manifests first (what the update fetches).
 request_list() {
@@ -129,7 +149,10 @@ request_list() {
   (cd "$root/data" && find . -type f | sed 's|^\./||' | LC_ALL=C sort) |
     sed "s|^|/qvdwn/fdl/$target/$gen/data/|"
 }
+fetch_scenarios=()
 for s in small full; do
+  wanted "$s" || continue
+  fetch_scenarios+=("$s")
   eval "gen=\$gen_$s"
   request_list Main "$gen" >"$work/$s.list"
   i=0
@@ -137,9 +160,8 @@ for s in small full; do
     i=$((i + 1))
     printf 'url = "https://%s%s"\noutput = "%s/curl-out/%d"\n' "$host" "$path" "$work" "$i"
   done <"$work/$s.list" >"$work/$s.curl"
+  eval "${s}_files=\$((\$(wc -l <"\$work/\$s.list") - 2))"
 done
-small_files=$(($(wc -l <"$work/small.list") - 2))
-full_files=$(($(wc -l <"$work/full.list") - 2))
 
 # ---- measured paths --------------------------------------------------------
 results="$work/results"
@@ -150,7 +172,11 @@ field() { sed -n "s/.*$1=\([^ ]*\).*/\1/p" <<<"$2"; }
 run_update() {  # scenario root expected
   local out
   mkdir -p "$2/UserData/Common/Temp"
-  out="$(wine_bench update "$(win "$2")" "$(win "$2/UserData/Common/Temp")" "$3")"
+  if ! out="$(wine_bench update "$(win "$2")" "$(win "$2/UserData/Common/Temp")" "$3")"; then
+    echo "  $1 update FAILED: $out; the run log ends:" >&2
+    tail -n 25 "$2"/UserData/Common/Temp/*.mlg >&2 || true
+    exit 1
+  fi
   echo "  $1 update: $out" >&2
   record "$1" update "$(field seconds "$out")"
   last_update="$out"
@@ -173,6 +199,17 @@ run_curl() {  # scenario
   record "$1" curl "$(printf '%d.%03d' $((ms / 1000)) $((ms % 1000)))"
   rm -rf "$work/curl-out"
 }
+run_download() {  # scenario: DownloadVerifiedFile alone, no worker
+  local gen out
+  eval "gen=\$gen_$1"
+  rm -rf "$work/download"
+  mkdir -p "$work/download"
+  out="$(wine_bench download "$(win "$(dirname "$(data_of Main "$gen")")")" \
+    "/qvdwn/fdl/Main/$gen/data/" "$(win "$work/download")")"
+  echo "  $1 download: $out" >&2
+  record "$1" download "$(field seconds "$out")"
+  rm -rf "$work/download"
+}
 run_hash() {  # scenario root
   local temp="$2/UserData/Common/Temp" out
   out="$(wine_bench hash "$(win "$2")" "$(win "$temp/updHeader_Main.dat")" \
@@ -191,16 +228,17 @@ run_compare() {  # scenario folder target digests
 
 for round in $(seq "$rounds"); do
   echo "update-bench: round $round of $rounds" >&2
-  for s in small full; do
+  for s in "${fetch_scenarios[@]}"; do
     eval "gen=\$gen_$s"
     eval "expected=\$${s}_files"
     set_published Main "$gen"
     set_published External ""
-    paths=(update bare curl)
-    [ $((round % 2)) = 0 ] && paths=(curl bare update)
+    paths=(update download bare curl)
+    [ $((round % 2)) = 0 ] && paths=(curl bare download update)
     for p in "${paths[@]}"; do
       case "$p" in
         update) rm -rf "$work/install"; run_update "$s" "$work/install" "$expected" ;;
+        download) run_download "$s" ;;
         bare) run_fetch "$s" ;;
         curl) run_curl "$s" ;;
       esac
@@ -208,6 +246,7 @@ for round in $(seq "$rounds"); do
     rm -rf "$work/install"
   done
 
+  if wanted noop-main; then
   set_published Main "$gen_noop"
   set_published External ""
   paths=(update bare compare)
@@ -221,7 +260,9 @@ for round in $(seq "$rounds"); do
       compare) run_compare noop-main "$work/noop-main" Main 1 ;;
     esac
   done
+  fi
 
+  if wanted noop-ext; then
   set_published Main ""
   set_published External "$gen_ext"
   paths=(update compare)
@@ -233,16 +274,20 @@ for round in $(seq "$rounds"); do
       compare) run_compare noop-ext "$work/noop-ext" External 0 ;;
     esac
   done
+  fi
 done
 
-echo "update-bench: one ${huge_mib} MiB file" >&2
-set_published Main "$gen_huge"
-set_published External ""
-rm -rf "$work/install"
-run_update big "$work/install" 1
-huge_peak="$(field peak_above_idle_mib "$last_update")"
-huge_sampled="$(field sampled_above_idle_mib "$last_update")"
-rm -rf "$work/install"
+huge_peak=- huge_sampled=-
+if wanted big; then
+  echo "update-bench: one ${huge_mib} MiB file" >&2
+  set_published Main "$gen_huge"
+  set_published External ""
+  rm -rf "$work/install"
+  run_update big "$work/install" 1
+  huge_peak="$(field peak_above_idle_mib "$last_update")"
+  huge_sampled="$(field sampled_above_idle_mib "$last_update")"
+  [ "$keep" = 1 ] || rm -rf "$work/install"
+fi
 
 # ---- table -----------------------------------------------------------------
 stats() {  # scenario path -> "median min max"
@@ -260,22 +305,32 @@ full_mib=$(((small_count * 32768 + big_count * big_mib * 1048576) / 1048576))
 
 echo
 echo "Update worker benchmark, $(date -u +%Y-%m-%d), $rounds rounds, median (min–max)"
-echo
-echo "| scenario | DownloadExec | bare WinHTTP+CNG | curl + sha256sum | update / bare | update / curl |"
-echo "|---|---|---|---|---|---|"
-echo "| full: $full_files files, ~$full_mib MiB | $(cell full update) | $(cell full bare) | $(cell full curl) | $(ratio full update bare) | $(ratio full update curl) |"
-echo "| small: $small_files files only | $(cell small update) | $(cell small bare) | $(cell small curl) | $(ratio small update bare) | $(ratio small update curl) |"
-echo
-echo "Per small file (small scenario): update $(per_file_ms small update "$small_files") ms," \
-  "bare $(per_file_ms small bare "$small_files") ms, curl $(per_file_ms small curl "$small_files") ms"
-echo
-echo "| no-op check | DownloadExec | bare CNG loop | CompareLocalFiles alone | update / bare |"
-echo "|---|---|---|---|---|"
-echo "| Main, $noop_count files, $noop_mib MiB, digests | $(cell noop-main update) | $(cell noop-main bare) | $(cell noop-main compare) | $(ratio noop-main update bare) |"
-echo "| External, $ext_count files, size and time | $(cell noop-ext update) | - | $(cell noop-ext compare) | - |"
-echo
-echo "External no-op per file: whole update $(per_file_ms noop-ext update "$ext_count") ms," \
-  "CompareLocalFiles $(per_file_ms noop-ext compare "$ext_count") ms"
-echo
-echo "One ${huge_mib} MiB file: $(cell big update); peak working set above idle" \
-  "${huge_peak} MiB (process high-water mark), ${huge_sampled} MiB (sampled every 100 ms)"
+if wanted small || wanted full; then
+  echo
+  echo "| scenario | DownloadExec | DownloadVerifiedFile alone | bare WinHTTP+CNG | curl + sha256sum | update / bare | update / curl |"
+  echo "|---|---|---|---|---|---|---|"
+  wanted full &&
+    echo "| full: $full_files files, ~$full_mib MiB | $(cell full update) | $(cell full download) | $(cell full bare) | $(cell full curl) | $(ratio full update bare) | $(ratio full update curl) |"
+  wanted small &&
+    echo "| small: $small_files files only | $(cell small update) | $(cell small download) | $(cell small bare) | $(cell small curl) | $(ratio small update bare) | $(ratio small update curl) |"
+  wanted small &&
+    echo && echo "Per small file (small scenario): update $(per_file_ms small update "$small_files") ms," \
+      "download alone $(per_file_ms small download "$small_files") ms, bare $(per_file_ms small bare "$small_files") ms, curl $(per_file_ms small curl "$small_files") ms"
+fi
+if wanted noop-main || wanted noop-ext; then
+  echo
+  echo "| no-op check | DownloadExec | bare CNG loop | CompareLocalFiles alone | update / bare |"
+  echo "|---|---|---|---|---|"
+  wanted noop-main &&
+    echo "| Main, $noop_count files, $noop_mib MiB, digests | $(cell noop-main update) | $(cell noop-main bare) | $(cell noop-main compare) | $(ratio noop-main update bare) |"
+  wanted noop-ext &&
+    echo "| External, $ext_count files, size and time | $(cell noop-ext update) | - | $(cell noop-ext compare) | - |" &&
+    echo && echo "External no-op per file: whole update $(per_file_ms noop-ext update "$ext_count") ms," \
+      "CompareLocalFiles $(per_file_ms noop-ext compare "$ext_count") ms"
+fi
+if wanted big; then
+  echo
+  echo "One file of ${huge_mib} MiB less 1 byte: $(cell big update); peak working set above idle" \
+    "${huge_peak} MiB (process high-water mark), ${huge_sampled} MiB (sampled every 100 ms)"
+fi
+[ "$keep" = 0 ] || echo "kept: $work" >&2

@@ -10,6 +10,10 @@
 //   update_bench.exe fetch <list file>
 //       Bare WinHTTP + CNG over one connection: every request path of the
 //       list (UTF-8, one a line), bodies hashed, nothing written.
+//   update_bench.exe download <generation folder> <request prefix> <target folder>
+//       DownloadVerifiedFile alone for every file of the generation's
+//       manifest (size and SHA-256 checked, time set), no worker, no run log:
+//       tells the download layer's share of a gap from the worker's.
 //   update_bench.exe hash <folder> <manifest header> <manifest files list>
 //       Bare CNG over every file the manifest lists, below the folder.
 //   update_bench.exe compare <folder> <manifest header> <manifest files list> <digests 0|1>
@@ -30,6 +34,7 @@
 
 #include "bench/http/bare_reference.h"
 #include "diag/run_log.h"
+#include "http/download.h"
 #include "http/http_client.h"
 #include "launcher/app_context.h"
 #include "ui/draw_progress.h"
@@ -198,6 +203,45 @@ bool LoadManifest(const std::wstring& header, const std::wstring& files,
     return true;
 }
 
+int Download(const std::wstring& generation, const std::string& prefix,
+             const std::wstring& target) {
+    ncUpdate::UpdateManifest manifest;
+    if (!LoadManifest(generation + L"\\updHeader.dat", generation + L"\\updFiles.dat", manifest)) {
+        return 2;
+    }
+    ncHttp::HttpSession session;
+    if (!ncHttp::HttpConnect(TestHostConfig(), session)) {
+        std::fwprintf(stderr, L"connect: %ls\n", session.errorText.c_str());
+        return 1;
+    }
+    ncHttp::DownloadRequest request;
+    request.connection = session.connection.get();
+    request.timeoutProfile = 2;
+    request.checkSize = true;
+    request.setFileTime = true;
+    ncHttp::DownloadResult result;
+    std::uint64_t bytes = 0;
+    std::uint64_t index = 0;
+    const Clock::time_point start = Clock::now();
+    for (const ncUpdate::ManifestEntry& entry : manifest.entries) {
+        request.requestPath = prefix + entry.path;
+        request.targetPath = target + L"\\" + std::to_wstring(index++);
+        request.expectedSize = entry.size;
+        request.expectedSha256 = entry.hash;
+        request.fileTime = entry.time;
+        if (!ncHttp::DownloadVerifiedFile(request, result)) {
+            std::fwprintf(stderr, L"download failed: %ls\n", result.errorText.c_str());
+            return 1;
+        }
+        bytes += entry.size;
+    }
+    const double seconds = SecondsSince(start);
+    std::printf("download seconds=%.3f files=%zu bytes=%llu\n", seconds, manifest.entries.size(),
+                static_cast<unsigned long long>(bytes));
+    ncHttp::HttpCloseSession(session);
+    return 0;
+}
+
 int Hash(const std::wstring& folder, const std::wstring& header, const std::wstring& files) {
     ncUpdate::UpdateManifest manifest;
     if (!LoadManifest(header, files, manifest)) {
@@ -245,6 +289,10 @@ int wmain(int argc, wchar_t** argv) {
     if (mode == L"fetch" && argc == 3) {
         return Fetch(argv[2]);
     }
+    if (mode == L"download" && argc == 5) {
+        const std::wstring prefix = argv[3];
+        return Download(argv[2], std::string(prefix.begin(), prefix.end()), argv[4]);
+    }
     if (mode == L"hash" && argc == 5) {
         return Hash(argv[2], argv[3], argv[4]);
     }
@@ -254,6 +302,7 @@ int wmain(int argc, wchar_t** argv) {
     std::fprintf(stderr,
                  "usage: update_bench update <root> <temp> <expected files>\n"
                  "       update_bench fetch <list file>\n"
+                 "       update_bench download <generation> <request prefix> <target>\n"
                  "       update_bench hash <folder> <header> <files list>\n"
                  "       update_bench compare <folder> <header> <files list> <digests 0|1>\n");
     return 2;
