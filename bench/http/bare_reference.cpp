@@ -41,7 +41,7 @@ bool BareSha256::Finish() {
 }
 
 bool BareFetch(HINTERNET connection, const std::wstring& path, BareSha256& sha,
-               std::uint64_t& total) {
+               std::uint64_t& total, HANDLE sink) {
     total = 0;
     HINTERNET request =
         WinHttpOpenRequest(connection, L"GET", path.c_str(), nullptr, WINHTTP_NO_REFERER,
@@ -64,7 +64,11 @@ bool BareFetch(HINTERNET connection, const std::wstring& path, BareSha256& sha,
         if (!ok || read == 0) {
             break;
         }
-        ok = sha.Update(sha.block(), read);
+        DWORD written = read;
+        if (sink != INVALID_HANDLE_VALUE) {
+            ok = WriteFile(sink, sha.block(), read, &written, nullptr) != 0;
+        }
+        ok = ok && written == read && sha.Update(sha.block(), read);
         total += read;
     }
     ok = sha.Finish() && ok;

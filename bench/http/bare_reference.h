@@ -38,10 +38,11 @@ private:
 };
 
 // GET path over the connection (keep-alive, like any WinHTTP request on it)
-// and hash the body. False on a transport failure or a status other than
-// 200. total receives the body's size.
+// and hash the body; with a sink, every block is also written to it. False on
+// a transport or write failure or a status other than 200. total receives the
+// body's size.
 bool BareFetch(HINTERNET connection, const std::wstring& path, BareSha256& sha,
-               std::uint64_t& total);
+               std::uint64_t& total, HANDLE sink = INVALID_HANDLE_VALUE);
 
 // Read the file in 64 KiB blocks and hash it. False when it cannot be read.
 bool BareHashFile(const std::wstring& path, BareSha256& sha);

@@ -4,7 +4,8 @@
 #
 #   full      1,000 small files + 8 x 64 MiB into an empty install folder:
 #             DownloadExec vs bare WinHTTP+CNG (same Wine, one connection,
-#             nothing written) vs curl + sha256sum natively (one curl process
+#             nothing written; and again writing each body to a new file, the
+#             least any installer does) vs curl + sha256sum natively (one curl process
 #             for every URL, so one connection); also DownloadVerifiedFile
 #             alone over the data files (the download layer without the worker)
 #   small     the 1,000 small files alone, the same three ways (per-request cost)
@@ -187,6 +188,15 @@ run_fetch() {  # scenario
   echo "  $1 bare: $out" >&2
   record "$1" bare "$(field seconds "$out")"
 }
+run_fetch_write() {  # scenario: the bare loop writing each body to a new file
+  local out
+  rm -rf "$work/bare-out"
+  mkdir -p "$work/bare-out"
+  out="$(wine_bench fetch "$(win "$work/$1.list")" "$(win "$work/bare-out")")"
+  echo "  $1 bare-write: $out" >&2
+  record "$1" bare-write "$(field seconds "$out")"
+  rm -rf "$work/bare-out"
+}
 run_curl() {  # scenario
   local start ms
   rm -rf "$work/curl-out"
@@ -233,13 +243,14 @@ for round in $(seq "$rounds"); do
     eval "expected=\$${s}_files"
     set_published Main "$gen"
     set_published External ""
-    paths=(update download bare curl)
-    [ $((round % 2)) = 0 ] && paths=(curl bare download update)
+    paths=(update download bare bare-write curl)
+    [ $((round % 2)) = 0 ] && paths=(curl bare-write bare download update)
     for p in "${paths[@]}"; do
       case "$p" in
         update) rm -rf "$work/install"; run_update "$s" "$work/install" "$expected" ;;
         download) run_download "$s" ;;
         bare) run_fetch "$s" ;;
+        bare-write) run_fetch_write "$s" ;;
         curl) run_curl "$s" ;;
       esac
     done
@@ -307,15 +318,16 @@ echo
 echo "Update worker benchmark, $(date -u +%Y-%m-%d), $rounds rounds, median (min–max)"
 if wanted small || wanted full; then
   echo
-  echo "| scenario | DownloadExec | DownloadVerifiedFile alone | bare WinHTTP+CNG | curl + sha256sum | update / bare | update / curl |"
-  echo "|---|---|---|---|---|---|---|"
+  echo "| scenario | DownloadExec | DownloadVerifiedFile alone | bare WinHTTP+CNG | bare, writing files | curl + sha256sum | update / bare | update / bare writing | update / curl |"
+  echo "|---|---|---|---|---|---|---|---|---|"
   wanted full &&
-    echo "| full: $full_files files, ~$full_mib MiB | $(cell full update) | $(cell full download) | $(cell full bare) | $(cell full curl) | $(ratio full update bare) | $(ratio full update curl) |"
+    echo "| full: $full_files files, ~$full_mib MiB | $(cell full update) | $(cell full download) | $(cell full bare) | $(cell full bare-write) | $(cell full curl) | $(ratio full update bare) | $(ratio full update bare-write) | $(ratio full update curl) |"
   wanted small &&
-    echo "| small: $small_files files only | $(cell small update) | $(cell small download) | $(cell small bare) | $(cell small curl) | $(ratio small update bare) | $(ratio small update curl) |"
+    echo "| small: $small_files files only | $(cell small update) | $(cell small download) | $(cell small bare) | $(cell small bare-write) | $(cell small curl) | $(ratio small update bare) | $(ratio small update bare-write) | $(ratio small update curl) |"
   wanted small &&
     echo && echo "Per small file (small scenario): update $(per_file_ms small update "$small_files") ms," \
-      "download alone $(per_file_ms small download "$small_files") ms, bare $(per_file_ms small bare "$small_files") ms, curl $(per_file_ms small curl "$small_files") ms"
+      "download alone $(per_file_ms small download "$small_files") ms, bare $(per_file_ms small bare "$small_files") ms," \
+      "bare writing $(per_file_ms small bare-write "$small_files") ms, curl $(per_file_ms small curl "$small_files") ms"
 fi
 if wanted noop-main || wanted noop-ext; then
   echo

@@ -7,9 +7,10 @@
 //       log, two real progress bars applied every 100 ms, a session to the
 //       test host. Fails unless the outcome is "finished" and the lower bar
 //       counted exactly the expected number of fetched files.
-//   update_bench.exe fetch <list file>
+//   update_bench.exe fetch <list file> [output folder]
 //       Bare WinHTTP + CNG over one connection: every request path of the
-//       list (UTF-8, one a line), bodies hashed, nothing written.
+//       list (UTF-8, one a line), bodies hashed; nothing written, or with an
+//       output folder each body written to a new file of its own.
 //   update_bench.exe download <generation folder> <request prefix> <target folder>
 //       DownloadVerifiedFile alone for every file of the generation's
 //       manifest (size and SHA-256 checked, time set), no worker, no run log:
@@ -151,7 +152,9 @@ int Update(const std::wstring& root, const std::wstring& temp, std::uint64_t exp
     return 0;
 }
 
-int Fetch(const std::wstring& listPath) {
+// With an output folder, each body is also written to a new file there (one
+// create, the writes, one close): the least any installer does per file.
+int Fetch(const std::wstring& listPath, const std::wstring& outFolder) {
     std::FILE* list = _wfopen(listPath.c_str(), L"rb");
     if (list == nullptr) {
         std::fprintf(stderr, "cannot read the list\n");
@@ -178,10 +181,24 @@ int Fetch(const std::wstring& listPath) {
     ncBench::BareSha256 sha;
     std::uint64_t bytes = 0;
     const Clock::time_point start = Clock::now();
-    for (const std::wstring& path : paths) {
+    for (size_t i = 0; i < paths.size(); ++i) {
+        HANDLE sink = INVALID_HANDLE_VALUE;
+        if (!outFolder.empty()) {
+            const std::wstring file = outFolder + L"\\f" + std::to_wstring(i);
+            sink = CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                               FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+            if (sink == INVALID_HANDLE_VALUE) {
+                std::fwprintf(stderr, L"cannot create %ls\n", file.c_str());
+                return 1;
+            }
+        }
         std::uint64_t size = 0;
-        if (!ncBench::BareFetch(session.connection.get(), path, sha, size)) {
-            std::fwprintf(stderr, L"fetch failed: %ls\n", path.c_str());
+        const bool ok = ncBench::BareFetch(session.connection.get(), paths[i], sha, size, sink);
+        if (sink != INVALID_HANDLE_VALUE) {
+            CloseHandle(sink);
+        }
+        if (!ok) {
+            std::fwprintf(stderr, L"fetch failed: %ls\n", paths[i].c_str());
             return 1;
         }
         bytes += size;
@@ -286,8 +303,8 @@ int wmain(int argc, wchar_t** argv) {
     if (mode == L"update" && argc == 5) {
         return Update(argv[2], argv[3], std::wcstoull(argv[4], nullptr, 10));
     }
-    if (mode == L"fetch" && argc == 3) {
-        return Fetch(argv[2]);
+    if (mode == L"fetch" && (argc == 3 || argc == 4)) {
+        return Fetch(argv[2], argc == 4 ? argv[3] : L"");
     }
     if (mode == L"download" && argc == 5) {
         const std::wstring prefix = argv[3];
@@ -301,7 +318,7 @@ int wmain(int argc, wchar_t** argv) {
     }
     std::fprintf(stderr,
                  "usage: update_bench update <root> <temp> <expected files>\n"
-                 "       update_bench fetch <list file>\n"
+                 "       update_bench fetch <list file> [output folder]\n"
                  "       update_bench download <generation> <request prefix> <target>\n"
                  "       update_bench hash <folder> <header> <files list>\n"
                  "       update_bench compare <folder> <header> <files list> <digests 0|1>\n");
