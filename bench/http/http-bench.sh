@@ -13,15 +13,8 @@
 # bare-1MiB: the bare loop with 1 MiB reads).
 set -euo pipefail
 repo="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
-if [ "${TQ_TESTNET_INSIDE:-}" != 1 ]; then
-  . "$repo/scripts/env.sh"
-  tq_xvfb_up
-  tq_wineserver_up
-  host="$(sed -n 's/^TQ_TEST_UPDATE_HOST:STRING=//p' "$repo/build/x64/CMakeCache.txt")"
-  exec "$repo/scripts/testnet" "$repo/build/x64/testnet/bench" "$host" "$0" "${1:-1024}" \
-    "${2:-5}" "$host"
-fi
-mib="$1" rounds="$2" host="$3"
+. "$repo/bench/enter-testnet.sh" bench "$0" "$@"
+mib="${1:-1024}" rounds="${2:-5}" host="$TQ_BENCH_HOST"
 size=$((mib * 1048576))
 gen="$TQ_UPDATE_ROOT/Main/generations/bench/data"
 results="$TQ_UPDATE_ROOT/bench-results.txt"

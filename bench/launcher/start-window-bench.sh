@@ -6,15 +6,8 @@
 #   bench/launcher/start-window-bench.sh [rounds, default 5] [post]
 set -euo pipefail
 repo="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
-if [ "${TQ_TESTNET_INSIDE:-}" != 1 ]; then
-  . "$repo/scripts/env.sh"
-  tq_xvfb_up
-  tq_wineserver_up
-  host="$(sed -n 's/^TQ_TEST_UPDATE_HOST:STRING=//p' "$repo/build/x64/CMakeCache.txt")"
-  exec "$repo/scripts/testnet" "$repo/build/x64/testnet/start-window-bench" "$host" \
-    "$0" "${1:-5}" "${2:-}"
-fi
-rounds="$1" mode="$2"
+. "$repo/bench/enter-testnet.sh" start-window-bench "$0" "$@"
+rounds="${1:-5}" mode="${2:-}"
 source="$(mktemp -d)"
 trap 'rm -rf "$source"' EXIT
 mkdir -p "$source/lib"

@@ -28,26 +28,21 @@
 set -euo pipefail
 repo="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
 if [ "${TQ_TESTNET_INSIDE:-}" != 1 ]; then
-  . "$repo/scripts/env.sh"
   command -v curl >/dev/null || { echo "update-bench: curl is missing" >&2; exit 1; }
   [ -x "$repo/build/x64/bin/update_bench.exe" ] || {
     echo "update-bench: build update_bench first (cmake --build --preset x64 --target update_bench)" >&2
     exit 1
   }
-  tq_xvfb_up
-  tq_wineserver_up
-  host="$(sed -n 's/^TQ_TEST_UPDATE_HOST:STRING=//p' "$repo/build/x64/CMakeCache.txt")"
-  exec "$repo/scripts/testnet" "$repo/build/x64/testnet/update-bench" "$host" "$0" --host "$host" "$@"
 fi
+. "$repo/bench/enter-testnet.sh" update-bench "$0" "$@"
 
-rounds=3 quick=0 host= keep=0 only="small full noop-main noop-ext big"
+rounds=3 quick=0 host="$TQ_BENCH_HOST" keep=0 only="small full noop-main noop-ext big"
 while [ $# -gt 0 ]; do
   case "$1" in
     --rounds) rounds="$2"; shift 2 ;;
     --quick) quick=1; shift ;;
     --only) only="$2"; shift 2 ;;
     --keep) keep=1; shift ;;
-    --host) host="$2"; shift 2 ;;
     *) echo "update-bench: unknown argument $1" >&2; exit 2 ;;
   esac
 done
