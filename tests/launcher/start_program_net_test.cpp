@@ -160,9 +160,11 @@ size_t CountRequests(const std::vector<std::string>& log, std::string_view prefi
 
 using RunLogLines = std::vector<std::string>;
 
-// A result this long after the update started still leaves the window up for
-// two ticks of the bars' timers and a paint before the minimum display time.
-constexpr std::int64_t kPaintedFinalBefore = 800;
+// A result this long after the update started leaves the window up long
+// enough for two ticks of the bars' timers, a paint and the first frames to
+// reach the screen (about 0.6 s after the window is mapped under Wine/Xvfb)
+// before the minimum display time ends.
+constexpr std::int64_t kPaintedFinalBefore = 500;
 
 std::string Joined(const RunLogLines& log) {
     std::string text;
@@ -365,10 +367,10 @@ protected:
     // The bars' final state (expected picture `index`; `index` + 1 is the
     // state shown before it): seen on screen whenever the window stayed long
     // enough after the result to apply and paint it. The window holds until
-    // 1000 ms after the update started, then goes at once; an update that
-    // reports later than about 800 ms (two ticks of the bars' 100 ms timers
-    // and a paint) leaves its last requests unpainted by design, and then
-    // only the states before it can be checked.
+    // 1000 ms after the update started, then goes at once; a later result
+    // leaves its last requests unpainted by design. Between the two, the
+    // screen shows whichever of the two states was up when frames arrived,
+    // so one of them must have been seen.
     static void ExpectBarsShown(const BarWatch& watch, size_t index, const RunLogLines& log,
                                 const std::wstring& name) {
         const tqtest::Capture& shown = watch.Matched(index) ? watch.matched[index] : watch.last;
@@ -383,15 +385,16 @@ protected:
                 << " ms, closest capture differs in " << watch.bestMismatch[index] << " pixels of "
                 << watch.captures << " captures";
         } else {
-            // Too late to be painted; the state shown before it must have been.
-            std::printf("%ls: result after %lld ms, final bars not required on screen\n",
-                        name.c_str(), static_cast<long long>(resultAfter));
+            std::printf("%ls: result after %lld ms, final bars %s\n", name.c_str(),
+                        static_cast<long long>(resultAfter),
+                        watch.Matched(index) ? "seen" : "not seen (not required)");
             if (watch.matched.size() <= index + 1) {
                 return;
             }
-            EXPECT_TRUE(watch.Matched(index + 1))
-                << Narrow(name) << ": the earlier state never showed either; closest capture "
-                << "differs in " << watch.bestMismatch[index + 1] << " pixels";
+            EXPECT_TRUE(watch.Matched(index) || watch.Matched(index + 1))
+                << Narrow(name) << ": neither the final nor the earlier state showed; closest "
+                << "captures differ in " << watch.bestMismatch[index] << " and "
+                << watch.bestMismatch[index + 1] << " pixels";
         }
     }
     static std::string UniqueGeneration(std::string_view stem) {
